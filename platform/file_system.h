@@ -5,6 +5,7 @@
 // Thread-safe. Failures return false/0 and set LastError() to the errno value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,5 +75,27 @@ class DirectorySearch {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// A file opened for reading; closed by the destructor.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  bool Open(std::string_view path);
+  // Bytes read (0 at the end), or −1 on error.
+  long Read(void* buffer, size_t size);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Creates or replaces a whole file atomically (temporary file in the same
+// directory, then rename): readers see the old content or the new, never a
+// part. Returns false (old file untouched) on any failure.
+bool ReplaceFileContents(std::string_view path, std::string_view contents);
 
 }  // namespace tallowmere::platform
