@@ -22,7 +22,14 @@ enum FileAttribute : uint32_t {
   kAttrArchive = 0x20,   // regular file
   kAttrNormal = 0x80,    // regular file
   kAttrTemporary = 0x100,
+  kAttrReparsePoint = 0x400,  // symbolic link (see below)
 };
+
+// Symbolic links are reported as themselves, never followed: GetFileAttributes
+// and DirectorySearch give a link kAttrReparsePoint (plus kAttrDirectory when
+// it points to a directory, as Windows reports a directory link), and
+// DeleteFile removes the link itself whatever it points to. Tree walks that
+// delete (the statistics purges) rely on this to stay inside their tree.
 
 // Converts a system path to the native path it names, resolving every
 // existing component case-insensitively. Components that do not exist keep
