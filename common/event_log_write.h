@@ -1,4 +1,8 @@
-// The system event-log report operation.
+// The system event-log report operation. Thread-safe.
+// The error number in the first string is platform::LastError(), the value
+// the last failed platform call stored (GetLastError's counterpart), not the
+// raw errno, which any successful C library call may change; code that wants
+// a C library error reported stores it with platform::SetLastError first.
 #pragma once
 
 #include <cstdint>

@@ -14,9 +14,11 @@ namespace tallowmere {
 // (NormaliseRegistryPath).
 int ReadRegistryString(const char* keyPath, const char* valueName, char* dst, size_t size);
 
-// Reads at most 4 raw bytes of a value of any type into a zeroed integer.
-// Returns 1 and stores it; 0 (dst unchanged) on an empty key path or any
-// failure. The key path is used unchanged.
+// Reads at most 4 raw bytes of a value of any type into a zeroed integer
+// (little-endian; a shorter value fills the low bytes). Returns 1 and stores
+// it; 0 (dst unchanged) on an empty key path, a missing key or value, or data
+// longer than 4 bytes (the registry's "more data" failure). The key path is
+// used unchanged.
 int ReadRegistryDword(const char* keyPath, const char* valueName, uint32_t* dst);
 
 }  // namespace tallowmere

@@ -1,5 +1,7 @@
 // Locks, events and pauses. Process-local: a named lock is shared by every
-// caller in the process that asks for the same name. Thread-safe.
+// caller in the process that asks for the same name, for as long as one of
+// them holds it. Thread-safe. A time of 0xFFFFFFFF ms (INFINITE) waits
+// without limit; lock waits are never shortened by the pause hook.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ class TimedLock {
   virtual ~TimedLock() = default;
   // true when obtained within `milliseconds`.
   virtual bool TryLockFor(uint32_t milliseconds) = 0;
+  // Releases one level; ignored when the calling thread does not own the lock.
   virtual void Unlock() = 0;
 };
 
