@@ -16,7 +16,12 @@ MutexHandle OpenOrCreateMutex(const char* name) {
 
 int WaitForMutex(const MutexHandle& handle, uint32_t milliseconds) {
   if (!handle) return kWaitFailed;
-  return handle->TryLockFor(milliseconds) ? kWaitObtained : kWaitTimeout;
+  switch (handle->LockFor(milliseconds)) {
+    case platform::LockResult::kObtained: return kWaitObtained;
+    case platform::LockResult::kAbandoned: return kWaitAbandoned;
+    case platform::LockResult::kTimeout: break;
+  }
+  return kWaitTimeout;
 }
 
 void ReleaseMutex(const MutexHandle& handle) {

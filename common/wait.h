@@ -21,7 +21,8 @@ int MessageWait(EventHandle handle, uint32_t milliseconds);
 MutexHandle OpenOrCreateMutex(const char* name);
 
 // Waits for the lock at most `milliseconds`: 1 obtained, 2 time-out,
-// 0 failure (null handle). 3 (abandoned) cannot occur with in-process locks.
+// 3 obtained after its previous owner thread ended without releasing it,
+// 0 failure (null handle). 0xFFFFFFFF waits without limit.
 enum WaitResult : int { kWaitFailed = 0, kWaitObtained = 1, kWaitTimeout = 2, kWaitAbandoned = 3 };
 int WaitForMutex(const MutexHandle& handle, uint32_t milliseconds);
 // Releases a lock obtained by WaitForMutex.

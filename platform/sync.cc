@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace tallowmere::platform {
 
@@ -19,26 +21,45 @@ namespace {
 
 constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 
+class RecursiveTimedLock;
+
+// The locks a thread owns; when the thread ends they are marked abandoned and
+// released, so that waiters are not stuck for ever.
+struct HeldLocks {
+  std::vector<std::pair<RecursiveTimedLock*, std::weak_ptr<RecursiveTimedLock>>> locks;
+  ~HeldLocks();
+};
+thread_local HeldLocks tHeld;
+thread_local bool tHeldGone = false;  // set once tHeld is destroyed
+
 // A recursive lock with timed waits. An unlock by a thread that does not own
 // it is ignored instead of corrupting the lock.
-class RecursiveTimedLock final : public TimedLock {
+class RecursiveTimedLock final : public TimedLock,
+                                 public std::enable_shared_from_this<RecursiveTimedLock> {
  public:
   bool TryLockFor(uint32_t milliseconds) override {
+    return LockFor(milliseconds) != LockResult::kTimeout;
+  }
+
+  LockResult LockFor(uint32_t milliseconds) override {
     const auto self = std::this_thread::get_id();
     std::unique_lock<std::mutex> guard(mutex_);
     if (depth_ > 0 && owner_ == self) {
       ++depth_;
-      return true;
+      return LockResult::kObtained;
     }
     auto free = [this] { return depth_ == 0; };
     if (milliseconds == kInfinite) {
       released_.wait(guard, free);
     } else if (!released_.wait_for(guard, std::chrono::milliseconds(milliseconds), free)) {
-      return false;
+      return LockResult::kTimeout;
     }
     owner_ = self;
     depth_ = 1;
-    return true;
+    const bool abandoned = abandoned_;
+    abandoned_ = false;
+    if (!tHeldGone) tHeld.locks.emplace_back(this, weak_from_this());
+    return abandoned ? LockResult::kAbandoned : LockResult::kObtained;
   }
 
   void Unlock() override {
@@ -46,8 +67,21 @@ class RecursiveTimedLock final : public TimedLock {
     if (depth_ == 0 || owner_ != std::this_thread::get_id()) return;
     if (--depth_ == 0) {
       owner_ = std::thread::id();
+      if (!tHeldGone) {
+        std::erase_if(tHeld.locks, [this](const auto& held) { return held.first == this; });
+      }
       released_.notify_one();
     }
+  }
+
+  // Called for the owning thread as it ends.
+  void Abandon() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (depth_ == 0 || owner_ != std::this_thread::get_id()) return;
+    depth_ = 0;
+    owner_ = std::thread::id();
+    abandoned_ = true;
+    released_.notify_one();
   }
 
  private:
@@ -55,7 +89,15 @@ class RecursiveTimedLock final : public TimedLock {
   std::condition_variable released_;
   std::thread::id owner_;
   uint64_t depth_ = 0;
+  bool abandoned_ = false;
 };
+
+HeldLocks::~HeldLocks() {
+  tHeldGone = true;
+  for (auto& held : locks) {
+    if (auto lock = held.second.lock()) lock->Abandon();
+  }
+}
 
 class ManualResetEvent final : public Event {
  public:

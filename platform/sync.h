@@ -11,12 +11,21 @@
 
 namespace tallowmere::platform {
 
-// A recursive lock with timed waits (the owner may lock again).
+enum class LockResult { kObtained, kTimeout, kAbandoned };
+
+// A recursive lock with timed waits (the owner may lock again). When a thread
+// ends while owning it, the lock is released and the next thread to obtain it
+// learns that it was abandoned.
 class TimedLock {
  public:
   virtual ~TimedLock() = default;
-  // true when obtained within `milliseconds`.
+  // true when obtained within `milliseconds` (abandoned or not).
   virtual bool TryLockFor(uint32_t milliseconds) = 0;
+  // Obtained, obtained after its owner ended without releasing it, or not
+  // obtained within `milliseconds`.
+  virtual LockResult LockFor(uint32_t milliseconds) {
+    return TryLockFor(milliseconds) ? LockResult::kObtained : LockResult::kTimeout;
+  }
   // Releases one level; ignored when the calling thread does not own the lock.
   virtual void Unlock() = 0;
 };

@@ -51,6 +51,10 @@ TEST_F(WaitTest, MutexResults) {
     ReleaseMutex(lock);
   }).join();
   EXPECT_EQ(other, kWaitObtained);
+
+  std::thread([&] { WaitForMutex(lock, 0); }).join();  // ends without releasing
+  EXPECT_EQ(WaitForMutex(lock, 1000), kWaitAbandoned);
+  ReleaseMutex(lock);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,41 @@ TEST_F(SyncTest, NamesShareOneLockWhileHeld) {
   b.reset();
   auto fresh = OpenTimedLock("shared");
   EXPECT_TRUE(OtherThreadGets(*fresh, 0));
+}
+
+TEST_F(SyncTest, LockOfAnEndedOwnerIsAbandoned) {
+  auto lock = OpenTimedLock("");
+  std::thread([&] {
+    ASSERT_EQ(lock->LockFor(0), LockResult::kObtained);
+    ASSERT_EQ(lock->LockFor(0), LockResult::kObtained);
+  }).join();  // ends owning it twice
+  EXPECT_EQ(lock->LockFor(1000), LockResult::kAbandoned);
+  EXPECT_EQ(lock->LockFor(0), LockResult::kObtained);  // recursion after taking it over
+  lock->Unlock();
+  lock->Unlock();
+  EXPECT_EQ(lock->LockFor(0), LockResult::kObtained);  // reported once only
+  lock->Unlock();
+  // A thread that released its lock before ending leaves nothing behind.
+  std::thread([&] {
+    ASSERT_TRUE(lock->TryLockFor(0));
+    lock->Unlock();
+  }).join();
+  EXPECT_EQ(lock->LockFor(0), LockResult::kObtained);
+  lock->Unlock();
+}
+
+TEST_F(SyncTest, WaiterIsWokenWhenTheOwnerEnds) {
+  auto lock = OpenTimedLock("");
+  std::atomic<bool> locked{false};
+  std::thread owner([&] {
+    ASSERT_TRUE(lock->TryLockFor(0));
+    locked = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  });
+  while (!locked) std::this_thread::yield();
+  EXPECT_EQ(lock->LockFor(10000), LockResult::kAbandoned);
+  owner.join();
+  lock->Unlock();
 }
 
 TEST_F(SyncTest, ManyThreadsExcludeEachOther) {
