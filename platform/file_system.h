@@ -36,6 +36,10 @@ enum FileAttribute : uint32_t {
 // the spelling asked for. Empty components ("a\\\\b") count as one separator.
 std::string ToNativePath(std::string_view path);
 
+// True when `name` matches the wildcard pattern ("*" any run, "?" one
+// character), ignoring ASCII letter case. "*.*" matches every name.
+bool MatchesPattern(std::string_view pattern, std::string_view name);
+
 // Creates one directory level, as _mkdir does: the parent must exist.
 // Returns true on success; false (LastError set, EEXIST included) otherwise.
 bool MakeDirectory(std::string_view path);
