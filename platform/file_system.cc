@@ -6,7 +6,10 @@
 // 0x02; every entry that is not a directory is a file with archive 0x20.
 // Normal 0x80 is never reported: Windows reports it only when no other bit is
 // set, and archive is always set here. The purge's file mask 0x1A6 therefore
-// selects every file through its archive bit.
+// selects every file through its archive bit. A symbolic link is reported as
+// itself: reparse point 0x400 plus directory 0x10 when its target is a
+// directory, else archive 0x20 (as Windows reports a file link); DeleteFile
+// and RemoveDirectory remove the link, never its target.
 #include "platform/file_system.h"
 
 #include <dirent.h>
@@ -82,9 +85,16 @@ std::string FindNoCaseIn(const std::string& directory, std::string_view name) {
   return found;
 }
 
-uint32_t AttributesOf(const struct stat& st, std::string_view name) {
-  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
-  if (!OwnerWritable(st)) attributes |= kAttrReadOnly;
+// `st` is the entry itself (lstat); `pointsToDirectory` tells, for a link,
+// whether its target is a directory.
+uint32_t AttributesOf(const struct stat& st, std::string_view name, bool pointsToDirectory) {
+  uint32_t attributes;
+  if (S_ISLNK(st.st_mode)) {
+    attributes = kAttrReparsePoint | (pointsToDirectory ? kAttrDirectory : kAttrArchive);
+  } else {
+    attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+    if (!OwnerWritable(st)) attributes |= kAttrReadOnly;
+  }
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= kAttrHidden;
   return attributes;
 }
@@ -92,6 +102,17 @@ uint32_t AttributesOf(const struct stat& st, std::string_view name) {
 std::string_view LastComponent(std::string_view native) {
   size_t slash = native.rfind('/');
   return slash == std::string_view::npos ? native : native.substr(slash + 1);
+}
+
+// Attributes of the entry at a native path, or kInvalidAttributes.
+uint32_t AttributesAt(const std::string& native) {
+  struct stat st, target;
+  if (::lstat(native.c_str(), &st) != 0) {
+    SetLastError(errno);
+    return kInvalidAttributes;
+  }
+  bool toDirectory = S_ISLNK(st.st_mode) && ::stat(native.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+  return AttributesOf(st, LastComponent(native), toDirectory);
 }
 
 bool Fail(int code) {
@@ -186,12 +207,7 @@ uint32_t GetFileAttributes(std::string_view path) {
     SetLastError(ENOENT);
     return kInvalidAttributes;
   }
-  struct stat st;
-  if (::stat(native.c_str(), &st) != 0 && ::lstat(native.c_str(), &st) != 0) {
-    SetLastError(errno);
-    return kInvalidAttributes;
-  }
-  return AttributesOf(st, LastComponent(native));
+  return AttributesAt(native);
 }
 
 bool DeleteFile(std::string_view path) {
@@ -208,6 +224,14 @@ bool DeleteFile(std::string_view path) {
 bool RemoveDirectory(std::string_view path) {
   std::string native = ToNativePath(path);
   if (native.empty()) return Fail(ENOENT);
+  struct stat st, target;
+  if (::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // A link to a directory is removed itself, as Windows removes a
+    // directory link; its target stays.
+    if (::stat(native.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return Fail(ENOTDIR);
+    if (::unlink(native.c_str()) != 0) return Fail(errno);
+    return true;
+  }
   if (::rmdir(native.c_str()) != 0) return Fail(errno);
   return true;
 }
@@ -251,11 +275,11 @@ bool DirectorySearch::First(std::string_view pattern, DirectoryEntry& entry) {
   if (last.find_first_of("*?") == std::string_view::npos) {
     // A plain name: that one entry, with its spelling on disk.
     std::string native = ToNativePath(pattern);
-    struct stat st;
     if (native.empty()) return Fail(ENOENT);
-    if (::stat(native.c_str(), &st) != 0 && ::lstat(native.c_str(), &st) != 0) return Fail(errno);
+    uint32_t attributes = AttributesAt(native);
+    if (attributes == kInvalidAttributes) return false;
     entry.name = std::string(LastComponent(native));
-    entry.attributes = AttributesOf(st, entry.name);
+    entry.attributes = attributes;
     return true;  // nothing stays open: Next() reports the end
   }
 
@@ -284,13 +308,12 @@ bool DirectorySearch::Next(DirectoryEntry& entry) {
   int dirFd = ::dirfd(state_->dir);
   while (state_->next < state_->names.size()) {
     const std::string& name = state_->names[state_->next++];
-    struct stat st;
-    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0 &&
-        ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      continue;  // removed since the search started
-    }
+    struct stat st, target;
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // removed since the search started
+    bool toDirectory =
+        S_ISLNK(st.st_mode) && ::fstatat(dirFd, name.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
     entry.name = name;
-    entry.attributes = AttributesOf(st, name);
+    entry.attributes = AttributesOf(st, name, toDirectory);
     return true;
   }
   Close();

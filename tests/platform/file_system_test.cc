@@ -239,6 +239,31 @@ TEST_F(FileSystemTest, DeleteFileRefusesReadOnlyFilesAndDirectories) {
   EXPECT_TRUE(ScratchDir::Exists(dir_ / "locked.ini"));
 }
 
+TEST_F(FileSystemTest, LinksAreReportedAndRemovedAsThemselves) {
+  MakeDirs(dir_ / "outside/inner");
+  ScratchDir::Write(dir_ / "outside/target.ini", "x");
+  MakeDirs(dir_ / "tree");
+  ASSERT_EQ(::symlink((dir_ / "outside").c_str(), (dir_ / "tree/dirlink").c_str()), 0);
+  ASSERT_EQ(::symlink((dir_ / "outside/target.ini").c_str(), (dir_ / "tree/filelink.ini").c_str()), 0);
+  ASSERT_EQ(::symlink((dir_ / "nowhere").c_str(), (dir_ / "tree/dangling").c_str()), 0);
+
+  auto entries = Search(dir_ / "tree/*");
+  ASSERT_EQ(Names(entries), (std::vector<std::string>{".", "..", "dangling", "dirlink", "filelink.ini"}));
+  EXPECT_EQ(entries[2].attributes, kAttrReparsePoint | kAttrArchive);
+  EXPECT_EQ(entries[3].attributes, kAttrReparsePoint | kAttrDirectory);
+  EXPECT_EQ(entries[4].attributes, kAttrReparsePoint | kAttrArchive);
+  EXPECT_EQ(GetFileAttributes(dir_ / "tree/DIRLINK"), kAttrReparsePoint | kAttrDirectory);
+
+  ASSERT_EQ(::chmod((dir_ / "outside/target.ini").c_str(), 0444), 0);
+  EXPECT_TRUE(DeleteFile(dir_ / "tree/filelink.ini"));  // the link, not the read-only target
+  EXPECT_TRUE(DeleteFile(dir_ / "tree/dangling"));
+  EXPECT_TRUE(DeleteFile(dir_ / "tree/dirlink"));  // whatever it points to
+  ASSERT_EQ(::symlink((dir_ / "outside").c_str(), (dir_ / "tree/dirlink2").c_str()), 0);
+  EXPECT_TRUE(RemoveDirectory(dir_ / "tree/dirlink2"));
+  EXPECT_EQ(ScratchDir::List(dir_ / "tree"), std::vector<std::string>{});
+  EXPECT_EQ(ScratchDir::List(dir_ / "outside"), (std::vector<std::string>{"inner", "target.ini"}));
+}
+
 TEST_F(FileSystemTest, RemoveDirectoryOnlyWhenEmpty) {
   MakeDirs(dir_ / "full/child");
   SetLastError(0);
