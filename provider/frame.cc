@@ -261,20 +261,33 @@ FrameExit RunSingleRowRead(std::string_view statementText, const RowTarget& targ
   if (target.record != nullptr && target.recordSize != 0) {
     std::memcpy(scratch, target.record, target.recordSize);
   }
+  // Indicators tell a NULL column apart on every driver (some fail the
+  // fetch without one, others return an empty text); a NULL fails the read.
   SQLINTEGER id = 0;
-  if (target.id != nullptr) SQLBindCol(statement.handle(), 1, SQL_C_LONG, &id, sizeof id, nullptr);
+  SQLLEN idIndicator = 0;
+  if (target.id != nullptr) SQLBindCol(statement.handle(), 1, SQL_C_LONG, &id, sizeof id, &idIndicator);
+  std::array<SQLLEN, 64> smallIndicators{};
+  std::vector<SQLLEN> largeIndicators;
+  SQLLEN* indicators = smallIndicators.data();
+  if (target.columns.size() > smallIndicators.size()) {
+    largeIndicators.resize(target.columns.size());
+    indicators = largeIndicators.data();
+  }
   SQLUSMALLINT column = 2;
-  for (const ResultColumn& c : target.columns) {
+  for (size_t i = 0; i < target.columns.size(); ++i, ++column) {
+    const ResultColumn& c = target.columns[i];
     const size_t width = c.kind == ResultColumn::kInteger ? sizeof(int32_t) : c.width;
+    indicators[i] = 0;
     if (target.record != nullptr && width != 0 && c.offset + width <= target.recordSize) {
       SQLBindCol(statement.handle(), column, c.kind == ResultColumn::kInteger ? SQL_C_LONG : SQL_C_CHAR,
-                 scratch + c.offset, static_cast<SQLLEN>(width), nullptr);
+                 scratch + c.offset, static_cast<SQLLEN>(width), &indicators[i]);
     }
-    ++column;
   }
   SQLRETURN rc = SQLFetch(statement.handle());
   SQLCloseCursor(statement.handle());
-  if (!Succeeded(rc)) {
+  bool hasNull = target.id != nullptr && idIndicator == SQL_NULL_DATA;
+  for (size_t i = 0; i < target.columns.size(); ++i) hasNull = hasNull || indicators[i] == SQL_NULL_DATA;
+  if (!Succeeded(rc) || hasNull) {
     statement.Free();
     ReleaseSession(session);
     return FrameExit::kNoRow;
