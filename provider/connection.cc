@@ -16,6 +16,13 @@
 #include "provider/no_destructor.h"
 #include "provider/settings.h"
 
+namespace tallowmere {
+// Both provider libraries write their event-log entries under this
+// description; the connection manager is the unit that writes them, so the
+// definition lives here (the libraries must not define it again).
+const char* const kLibraryDescription = "Tallowmere Database Provider";
+}  // namespace tallowmere
+
 namespace tallowmere::provider {
 namespace {
 
