@@ -209,12 +209,15 @@ TEST_F(RegistryTest, HexTextTypesFollowTheFormat) {
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n"
       "\"Expand\"=hex(2):61,00,62,00,00,00\n"
       "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\n"
-      "\"Bytes\"=hex:61,00,62,00\n");
+      "\"Bytes\"=hex:61,00,62,00\n"
+      "\"TextAsHex\"=hex(1):e9,00,ac,20,00,00\n");
   EXPECT_EQ(Data("SOFTWARE\\T", "Expand"), "ab\0"s);
   EXPECT_EQ(Type("SOFTWARE\\T", "Expand"), kRegExpandSz);
   EXPECT_EQ(Data("SOFTWARE\\T", "Multi"), "a\0b\0\0"s);
   EXPECT_EQ(Type("SOFTWARE\\T", "Multi"), kRegMultiSz);
   EXPECT_EQ(Data("SOFTWARE\\T", "Bytes"), "a\0b\0"s);
+  EXPECT_EQ(Data("SOFTWARE\\T", "TextAsHex"), "\xE9\x80\0"s);
+  EXPECT_EQ(Type("SOFTWARE\\T", "TextAsHex"), kRegSz);
   UseRegedit4(
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n"
       "\"Expand\"=hex(2):61,62,00\n"
