@@ -11,6 +11,7 @@
 #                                        kill and restart); prints its socket
 #   test-services.sh server-kill DIR NAME   SIGKILL that server (a crash)
 #   test-services.sh server-stop DIR NAME   stop it cleanly
+#   test-services.sh server-remove DIR NAME stop it and remove its data
 #
 # Servers: "main" in the default sql_mode, "nbe" with NO_BACKSLASH_ESCAPES
 # set globally. Both hold the database "tallowmere" with the schema, and the
@@ -143,6 +144,8 @@ CONN_TIMEOUT = 5
 Driver = SQLite3
 Database = $dir/sqlite/tallowmere.db
 Timeout = 10000
+JournalMode = WAL
+SyncPragma = NORMAL
 INI
 }
 
@@ -186,5 +189,10 @@ ENV
     ;;
   server-kill) server_signal "${3:?server name}" KILL ;;
   server-stop) server_signal "${3:?server name}" TERM ;;
+  server-remove)
+    name="${3:?server name}"
+    server_signal "$name" TERM
+    rm -rf "${dir:?}/$name"
+    ;;
   *) echo "unknown command $cmd" >&2; exit 2 ;;
 esac

@@ -146,7 +146,7 @@ ScratchDatabase::ScratchDatabase(Engine engine) : engine_(engine) {
     name_ = std::filesystem::temp_directory_path() /
             ("tallowmere_" + std::to_string(getpid()) + "_" + std::to_string(n) + ".db");
     std::filesystem::remove(name_);
-    connectionString_ = "DRIVER=" + Env("TALLOWMERE_TEST_SQLITE_DRIVER") + ";Database=" + name_ + ";Timeout=10000";
+    connectionString_ = "DRIVER=" + Env("TALLOWMERE_TEST_SQLITE_DRIVER") + ";Database=" + name_ + ";Timeout=10000;JournalMode=WAL;SyncPragma=NORMAL";
     if (!OdbcRun(connectionString_, SchemaStatements(Env("TALLOWMERE_TEST_SQLITE_SCHEMA")), &error)) {
       ADD_FAILURE() << "SQLite schema: " << error;
     }
@@ -167,7 +167,7 @@ ScratchDatabase::ScratchDatabase(Engine engine) : engine_(engine) {
 ScratchDatabase::~ScratchDatabase() {
   if (engine_ == Engine::kSqlite) {
     std::error_code ignored;
-    std::filesystem::remove(name_, ignored);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(name_ + suffix, ignored);
     return;
   }
   OdbcRun(MariaDbBase(engine_), {"DROP DATABASE IF EXISTS " + name_});
