@@ -42,6 +42,13 @@ int64_t Now(const ProcessOptions& options) {
       .count();
 }
 
+ReadOutcome ReadLogFile(LogReader& reader, const std::string& path) {
+  platform::InputFile file;
+  if (!file.Open(path)) return ReadOutcome::kNotOpened;
+  LineReader lines([&file](char* buffer, size_t size) { return file.Read(buffer, size); });
+  return reader.ReadStream(lines);
+}
+
 // Reads the daily file, or the hourly files when there is no daily file.
 // True when at least one file was read to its end.
 bool ReadDay(const ReportDefinition& def, LogReader& reader, std::FILE* console) {
@@ -57,14 +64,14 @@ bool ReadDay(const ReportDefinition& def, LogReader& reader, std::FILE* console)
     // the hourly files are then not tried.
     if ((entry.attributes & platform::kAttrDirectory) != 0 || entry.name.starts_with(".")) return false;
     PrintProcessing(console, entry.name);
-    return reader.ReadFile(LogFilePath(def, *directory, entry.name)) == ReadOutcome::kRead;
+    return ReadLogFile(reader, LogFilePath(def, *directory, entry.name)) == ReadOutcome::kRead;
   }
 
   bool any = false;
   for (int hour = 0; hour < 24; ++hour) {
     const std::string name = *LogFileName(def, hour);
     PrintProcessing(console, name);
-    if (reader.ReadFile(LogFilePath(def, *directory, name)) == ReadOutcome::kRead) any = true;
+    if (ReadLogFile(reader, LogFilePath(def, *directory, name)) == ReadOutcome::kRead) any = true;
   }
   return any;
 }
