@@ -1,13 +1,37 @@
 #include "statslog/logproc/group_index.h"
 
-#include <functional>
+#include <cstring>
 
 namespace tallowmere::logproc {
 namespace {
 
+uint64_t Load64(const char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// A multiply-and-fold hash over 8-byte words: group keys are short (user
+// names, addresses, paths), and this costs a few cycles per word.
 uint32_t HashKey(std::string_view key) {
-  const size_t h = std::hash<std::string_view>{}(key);
-  return static_cast<uint32_t>(h ^ (h >> 32));
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  const char* p = key.data();
+  size_t n = key.size();
+  uint64_t h = n * kMultiplier;
+  while (n >= 8) {
+    h = (h ^ Load64(p)) * kMultiplier;
+    h ^= h >> 32;
+    p += 8;
+    n -= 8;
+  }
+  if (n > 0) {
+    uint64_t tail = 0;
+    std::memcpy(&tail, p, n);
+    h = (h ^ tail) * kMultiplier;
+    h ^= h >> 32;
+  }
+  h *= kMultiplier;
+  return static_cast<uint32_t>(h >> 32);
 }
 
 }  // namespace
@@ -15,6 +39,17 @@ uint32_t HashKey(std::string_view key) {
 GroupIndex::GroupIndex() : slots_(1024), mask_(1023) {}
 
 uint32_t GroupIndex::FindOrInsert(std::string_view key, const std::vector<std::string>& keys, bool& inserted) {
+  // Log lines of one session come together: the previous key is the likeliest.
+  if (last_ != kEmpty && keys[last_] == key) {
+    inserted = false;
+    return last_;
+  }
+  const uint32_t row = Lookup(key, keys, inserted);
+  last_ = row;
+  return row;
+}
+
+uint32_t GroupIndex::Lookup(std::string_view key, const std::vector<std::string>& keys, bool& inserted) {
   const uint32_t hash = HashKey(key);
   size_t i = hash & mask_;
   while (true) {

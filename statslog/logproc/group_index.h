@@ -29,11 +29,13 @@ class GroupIndex {
   };
   static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
 
+  uint32_t Lookup(std::string_view key, const std::vector<std::string>& keys, bool& inserted);
   void Grow();
 
   std::vector<Slot> slots_;
   size_t mask_ = 0;
   size_t size_ = 0;
+  uint32_t last_ = kEmpty;  // row of the previous lookup
 };
 
 }  // namespace tallowmere::logproc
