@@ -3,6 +3,8 @@
 // and, when $TALLOWMERE_EVENTLOG names a file, is appended to it as one JSON
 // object per line: {"source":…,"type":…,"id":…,"strings":[first, second]}.
 // Thread-safe; failures to write are ignored (the event log is best effort).
+// Each entry opens and closes syslog under its own ident, so a host that uses
+// openlog itself should call it again after an entry. errno is preserved.
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,8 @@
 // The file is named by $TALLOWMERE_REGISTRY (default /etc/tallowmere/registry.reg)
 // and re-read whenever its identity (device, inode, size, mtime) changes.
 // Thread-safe. A missing or unreadable file means every value is absent; a
-// malformed line is skipped; nothing in the file can crash or hang the reader.
+// malformed line is skipped; nothing in the file can crash or hang the reader
+// (parsing is linear; only the first 64 MiB of a file are read).
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,8 @@ struct RegistryValue {
   // The raw data as the registry stores it: text values are 8-bit text
   // followed by one terminating NUL (so "" has one byte), dword values are
   // 4 little-endian bytes, hex values their bytes (version 5 UTF-16 texts of
-  // hex(2)/hex(7) converted to 8-bit text).
+  // hex(1)/hex(2)/hex(7) converted to 8-bit text, as the registry's 8-bit
+  // read converts them).
   std::string data;
 };
 

@@ -369,6 +369,36 @@ TEST_F(RegistryTest, HostileFilesAreSurvived) {
   EXPECT_EQ(Data("S", "A\0B"s), "x\0y\0"s);
 }
 
+// Valid files with random bytes changed, cut or repeated: whatever comes out,
+// the reader survives (the sanitizer build checks every access).
+TEST_F(RegistryTest, MutatedFilesAreSurvived) {
+  const std::string regedit4 = Crlf("REGEDIT4\n\n" + std::string(kBody));
+  const std::string version5 =
+      "\xFF\xFE" + Utf16Le(Crlf("Windows Registry Editor Version 5.00\n\n" + std::string(kBody)));
+  uint32_t seed = 987654321;
+  auto next = [&seed] {
+    seed = seed * 1664525 + 1013904223;
+    return seed >> 8;
+  };
+  const char interesting[] = {'\\', '"', '[', ']', '=', ',', ':', '\n', '\r', '\0', '@', '-'};
+  for (int round = 0; round < 400; ++round) {
+    std::string file = round % 2 ? version5 : regedit4;
+    const int edits = 1 + static_cast<int>(next() % 8);
+    for (int e = 0; e < edits; ++e) {
+      const size_t at = next() % file.size();
+      switch (next() % 4) {
+        case 0: file[at] = static_cast<char>(next()); break;
+        case 1: file[at] = interesting[next() % sizeof interesting]; break;
+        case 2: file.resize(at + 1); break;
+        case 3: file.insert(at, file.substr(at, next() % 64)); break;
+      }
+    }
+    Use(file);
+    for (const auto& c : kValueCases) (void)ReadRegistryValue(c.key, c.name);
+    (void)RegistryKeyExists("SOFTWARE\\Tallowmere");
+  }
+}
+
 TEST_F(RegistryTest, ConcurrentReadersSeeWholeFiles) {
   const std::string live = dir_ + "/live.reg";
   std::ofstream(live, std::ios::binary) << "[HKLM\\S]\n\"A\"=\"1\"\n";
