@@ -50,7 +50,7 @@ FileIdentity IdentityOf(const struct stat& st) {
 bool SplitNativePath(const std::string& native, std::string& directory, std::string& name) {
   size_t slash = native.rfind('/');
   if (slash == std::string::npos) {
-    directory = ".";
+    directory.assign(1, '.');
     name = native;
   } else {
     directory.assign(native, 0, slash == 0 ? 1 : slash);

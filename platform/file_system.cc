@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/file_replace.h"
+#include "platform/path_lookup.h"
 #include "platform/last_error.h"
 #include "platform/unique_fd.h"
 
@@ -122,7 +123,10 @@ bool Fail(int code) {
 
 }  // namespace
 
-std::string ToNativePath(std::string_view path) {
+std::string ToNativePath(std::string_view path) { return ResolveNativePath(path, nullptr); }
+
+std::string ResolveNativePath(std::string_view path, struct stat* found) {
+  if (found) found->st_nlink = 0;
   std::string base;
   size_t i = 0;
   if (HasDrive(path)) {
@@ -142,14 +146,18 @@ std::string ToNativePath(std::string_view path) {
   std::string exact = base;
   for (std::string_view part : parts) exact = Join(exact, part);
   struct stat st;
-  if (exact.empty() || ::lstat(exact.c_str(), &st) == 0) return exact;
+  if (exact.empty()) return exact;
+  if (::lstat(exact.c_str(), &st) == 0) {
+    if (found) *found = st;
+    return exact;
+  }
 
   std::string result = base;
   bool resolving = true;
   for (std::string_view part : parts) {
     if (resolving && part != "." && part != "..") {
       std::string candidate = Join(result, part);
-      if (::lstat(candidate.c_str(), &st) == 0) {
+      if (::lstat(candidate.c_str(), &st) == 0) {  // exists here, though not all the way down
         result = std::move(candidate);
         continue;
       }
@@ -284,7 +292,7 @@ bool DirectorySearch::First(std::string_view pattern, DirectoryEntry& entry) {
   }
 
   std::string nativeDirectory = directory.empty() ? std::string(".") : ToNativePath(directory);
-  if (nativeDirectory.empty()) nativeDirectory = ".";
+  if (nativeDirectory.empty()) nativeDirectory.assign(1, '.');
   auto state = std::make_unique<State>();
   state->dir = ::opendir(nativeDirectory.c_str());
   if (!state->dir) return Fail(errno);

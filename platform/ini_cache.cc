@@ -128,10 +128,12 @@ class DocumentCache {
 
 }  // namespace
 
-std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& native) {
+std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& native, const struct stat* known) {
   DocumentCache& cache = DocumentCache::Instance();
   struct stat st;
-  if (::stat(native.c_str(), &st) != 0) {
+  if (known && known->st_nlink > 0 && S_ISREG(known->st_mode)) {
+    st = *known;
+  } else if (::stat(native.c_str(), &st) != 0) {
     SetLastError(errno);
     return nullptr;
   }

@@ -6,6 +6,8 @@
 // Thread-safe (one mutex, held only for map operations; safe across fork).
 #pragma once
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 
@@ -16,7 +18,10 @@ namespace tallowmere::platform {
 
 // The parse of the file at `native` (a native path). nullptr when the file is
 // missing or cannot be read; LastError() is then set (ENOENT, EISDIR, ...).
-std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& native);
+// `known`, when given and a regular file, is a fresh stat of the path and
+// saves one system call.
+std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& native,
+                                                        const struct stat* known = nullptr);
 
 // Records the text a writer has just put at `native`, whose new file has
 // identity `identity`, so that the next read or write need not parse it again.

@@ -32,7 +32,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-size_t IniDocument::NameHash::operator()(std::string_view name) const {
+size_t NoCaseHash::operator()(std::string_view name) const {
   uint64_t hash = 1469598103934665603ull;  // FNV-1a over the lower-cased bytes
   for (char c : name) {
     hash ^= static_cast<unsigned char>(Lower(c));
@@ -42,7 +42,7 @@ size_t IniDocument::NameHash::operator()(std::string_view name) const {
 }
 
 size_t IniDocument::KeyHash::operator()(const KeyRef& key) const {
-  return NameHash{}(key.name) ^ (static_cast<size_t>(key.section) * 0x9E3779B97F4A7C15ull);
+  return NoCaseHash{}(key.name) ^ (static_cast<size_t>(key.section) * 0x9E3779B97F4A7C15ull);
 }
 
 bool IniDocument::KeyEqual::operator()(const KeyRef& a, const KeyRef& b) const {
@@ -59,7 +59,6 @@ void IniDocument::Parse() {
   const uint32_t size = static_cast<uint32_t>(text_.size());
   uint32_t pos = 0;
   int currentSection = -1;  // lines before the first header belong to none
-  bool indexKeys = false;   // only the first section of a name is searched
   while (pos < size) {
     Line line;
     line.start = pos;
@@ -101,8 +100,6 @@ void IniDocument::Parse() {
           line.nameEnd = nameEnd;
           currentSection = static_cast<int>(sections_.size());
           sections_.push_back(SectionBlock{index, index + 1});
-          auto [it, inserted] = sectionIndex_.emplace(Name(line), static_cast<uint32_t>(currentSection));
-          indexKeys = inserted;
           lines_.push_back(line);
           continue;
         }
@@ -122,9 +119,6 @@ void IniDocument::Parse() {
           while (valueEnd > valueStart && IsBlank(data[valueEnd - 1])) --valueEnd;
           line.valueStart = valueStart;
           line.valueEnd = valueEnd;
-          if (currentSection >= 0 && indexKeys) {
-            keyIndex_.emplace(KeyRef{static_cast<uint32_t>(currentSection), Name(line)}, index);
-          }
         }
       }
     }
@@ -133,7 +127,29 @@ void IniDocument::Parse() {
   }
 }
 
+void IniDocument::BuildIndexes() const {
+  sectionIndex_.reserve(sections_.size());
+  keyIndex_.reserve(lines_.size());
+  for (uint32_t s = 0; s < sections_.size(); ++s) {
+    const SectionBlock& block = sections_[s];
+    // Only the first section of a name is ever searched.
+    if (!sectionIndex_.emplace(Name(lines_[block.header]), s).second) continue;
+    for (uint32_t i = block.header + 1; i < block.end; ++i) {
+      if (lines_[i].kind == LineKind::kKey) keyIndex_.emplace(KeyRef{s, Name(lines_[i])}, i);
+    }
+  }
+}
+
+int IniDocument::ScanForSection(std::string_view name) const {
+  name = TrimBlanks(name);
+  for (size_t s = 0; s < sections_.size(); ++s) {
+    if (EqualNoCase(Name(lines_[sections_[s].header]), name)) return static_cast<int>(s);
+  }
+  return -1;
+}
+
 int IniDocument::FindSection(std::string_view name) const {
+  std::call_once(indexOnce_, [this] { BuildIndexes(); });
   auto it = sectionIndex_.find(TrimBlanks(name));
   return it == sectionIndex_.end() ? -1 : static_cast<int>(it->second);
 }
@@ -142,6 +158,7 @@ int IniDocument::FindKey(int section, std::string_view key) const {
   if (section < 0) return -1;
   key = TrimBlanks(key);
   if (key.empty()) return -1;
+  std::call_once(indexOnce_, [this] { BuildIndexes(); });
   auto it = keyIndex_.find(KeyRef{static_cast<uint32_t>(section), key});
   return it == keyIndex_.end() ? -1 : static_cast<int>(it->second);
 }

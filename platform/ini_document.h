@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,14 @@ namespace tallowmere::platform::ini {
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 std::string_view TrimBlanks(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);
+
+// Hashing and equality of names ignoring ASCII letter case.
+struct NoCaseHash {
+  size_t operator()(std::string_view name) const;
+};
+struct NoCaseEqual {
+  bool operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
+};
 
 enum class LineKind : uint8_t {
   kBlank,    // nothing but blanks
@@ -55,10 +64,14 @@ class IniDocument {
   const std::vector<SectionBlock>& sections() const { return sections_; }
 
   // Index into sections() of the first section of that name (the argument's
-  // blanks trimmed), or -1.
+  // blanks trimmed), or -1. The first lookup builds hash indexes of sections
+  // and keys (once, thread-safe); later lookups cost O(1).
   int FindSection(std::string_view name) const;
   // Line index of the first key of that name in the section, or -1.
   int FindKey(int section, std::string_view key) const;
+  // As FindSection, by a scan of the headers: for writers, which touch one
+  // section once and need no index.
+  int ScanForSection(std::string_view name) const;
 
   std::string_view Name(const Line& line) const;
   // The value as a read returns it: one matching pair of quotes removed.
@@ -77,20 +90,16 @@ class IniDocument {
   struct KeyEqual {
     bool operator()(const KeyRef& a, const KeyRef& b) const;
   };
-  struct NameHash {
-    size_t operator()(std::string_view name) const;
-  };
-  struct NameEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return EqualNoCase(a, b); }
-  };
 
   void Parse();
+  void BuildIndexes() const;
 
   std::string text_;
   std::vector<Line> lines_;
   std::vector<SectionBlock> sections_;
-  std::unordered_map<std::string_view, uint32_t, NameHash, NameEqual> sectionIndex_;
-  std::unordered_map<KeyRef, uint32_t, KeyHash, KeyEqual> keyIndex_;
+  mutable std::once_flag indexOnce_;
+  mutable std::unordered_map<std::string_view, uint32_t, NoCaseHash, NoCaseEqual> sectionIndex_;
+  mutable std::unordered_map<KeyRef, uint32_t, KeyHash, KeyEqual> keyIndex_;
 };
 
 }  // namespace tallowmere::platform::ini

@@ -3,9 +3,9 @@
 // The lines of the edited section become a linked list of nodes; every change
 // touches one node (replace its text, unlink it, or link a new one after the
 // last key line), and the section is written out once at the end. Keys are
-// found through a map from the lower-cased name to the list of their lines
-// (duplicates included), so a removal of the first of two duplicates exposes
-// the second, exactly as a sequence of single writes would.
+// found through a map from each changed name (ignoring case) to the list of
+// its lines (duplicates included), so a removal of the first of two
+// duplicates exposes the second, exactly as a sequence of single writes would.
 #include "platform/ini_edit.h"
 
 #include <cstdint>
@@ -16,14 +16,6 @@ namespace tallowmere::platform::ini {
 namespace {
 
 bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
-
-std::string LowerCopy(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
 
 constexpr uint32_t kNewLine = UINT32_MAX;
 
@@ -44,13 +36,18 @@ struct Occurrences {
 class SectionEditor {
  public:
   // `section` < 0: the section does not exist yet; node 0 stands for the
-  // header that will be written.
-  SectionEditor(const IniDocument* document, int section) : document_(document) {
+  // header that will be written. Only the keys that `changes` name are
+  // looked for in the section.
+  SectionEditor(const IniDocument* document, int section, const std::vector<KeyChange>& changes)
+      : document_(document) {
+    occurrences_.reserve(changes.size());
+    for (const KeyChange& change : changes) occurrences_.try_emplace(change.key);
     nodes_.push_back(Node{});
     if (section >= 0) {
       const SectionBlock& block = document->sections()[static_cast<size_t>(section)];
       nodes_[0].line = block.header;
       const auto& lines = document->lines();
+      nodes_.reserve(block.end - block.header);
       for (uint32_t i = block.header + 1; i < block.end; ++i) {
         Node node;
         node.line = i;
@@ -59,15 +56,16 @@ class SectionEditor {
         nodes_.push_back(std::move(node));
         Link(index, index - 1);
         if (nodes_.back().isKey) {
-          occurrences_[LowerCopy(document->Name(lines[i]))].nodes.push_back(index);
           lastKey_ = index;
+          auto found = occurrences_.find(document->Name(lines[i]));
+          if (found != occurrences_.end()) found->second.nodes.push_back(index);
         }
       }
     }
   }
 
   void Apply(const KeyChange& change) {
-    Occurrences& found = occurrences_[LowerCopy(change.key)];
+    Occurrences& found = occurrences_[change.key];
     if (found.current < found.nodes.size()) {
       int32_t index = found.nodes[found.current];
       Node& node = nodes_[static_cast<size_t>(index)];
@@ -152,7 +150,7 @@ class SectionEditor {
   const IniDocument* document_;
   std::vector<Node> nodes_;
   int32_t lastKey_ = 0;  // a new key goes after this node (0: the header)
-  std::unordered_map<std::string, Occurrences> occurrences_;
+  std::unordered_map<std::string_view, Occurrences, NoCaseHash, NoCaseEqual> occurrences_;
 };
 
 }  // namespace
@@ -183,8 +181,8 @@ std::string StoredValue(std::string_view value) {
 std::string ApplyChanges(const IniDocument* document, std::string_view section,
                          const std::vector<KeyChange>& changes) {
   section = TrimBlanks(section);
-  int index = document ? document->FindSection(section) : -1;
-  SectionEditor editor(document, index);
+  int index = document ? document->ScanForSection(section) : -1;
+  SectionEditor editor(document, index, changes);
   for (const KeyChange& change : changes) editor.Apply(change);
 
   std::string_view text = document ? std::string_view(document->text()) : std::string_view();
@@ -195,7 +193,9 @@ std::string ApplyChanges(const IniDocument* document, std::string_view section,
     if (!editor.HasKeys()) return std::string(text);  // only removals: nothing to add
     out.append(text);
     if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += lineEnd;
-    std::string header = "[" + std::string(section) + "]";
+    std::string header;
+    header.reserve(section.size() + 2);
+    header.append(1, '[').append(section).append(1, ']');
     editor.Write(out, header, lineEnd);
     return out;
   }
@@ -210,7 +210,7 @@ std::string ApplyChanges(const IniDocument* document, std::string_view section,
 }
 
 std::string RemoveSection(const IniDocument& document, std::string_view section) {
-  int index = document.FindSection(section);
+  int index = document.ScanForSection(section);
   if (index < 0) return document.text();
   const SectionBlock& block = document.sections()[static_cast<size_t>(index)];
   const auto& lines = document.lines();

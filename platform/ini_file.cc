@@ -33,6 +33,7 @@
 #include "platform/ini_cache.h"
 #include "platform/ini_edit.h"
 #include "platform/last_error.h"
+#include "platform/path_lookup.h"
 
 namespace tallowmere::platform {
 
@@ -50,7 +51,7 @@ std::string_view DefaultText(const char* def) {
 
 size_t CopyText(std::string_view text, char* buffer, size_t size) {
   size_t n = std::min(text.size(), size - 1);
-  std::memcpy(buffer, text.data(), n);
+  if (n > 0) std::memcpy(buffer, text.data(), n);
   buffer[n] = '\0';
   return n;
 }
@@ -64,7 +65,7 @@ size_t CopyList(const std::vector<std::string_view>& names, const char* def, cha
   if (total <= size) {
     char* out = buffer;
     for (std::string_view name : names) {
-      std::memcpy(out, name.data(), name.size());
+      if (!name.empty()) std::memcpy(out, name.data(), name.size());
       out += name.size();
       *out++ = '\0';
     }
@@ -79,7 +80,7 @@ size_t CopyList(const std::vector<std::string_view>& names, const char* def, cha
   for (std::string_view name : names) {
     if (used == limit) break;
     size_t n = std::min(name.size(), limit - used);
-    std::memcpy(buffer + used, name.data(), n);
+    if (n > 0) std::memcpy(buffer + used, name.data(), n);
     used += n;
     if (used == limit) break;
     buffer[used++] = '\0';
@@ -113,12 +114,13 @@ std::vector<std::string_view> SectionNames(const IniDocument* document) {
 }
 
 std::shared_ptr<const IniDocument> Load(std::string_view path) {
-  std::string native = ToNativePath(path);
+  struct stat st;
+  std::string native = ResolveNativePath(path, &st);
   if (native.empty()) {
     SetLastError(ENOENT);
     return nullptr;
   }
-  return LoadIniDocument(native);
+  return LoadIniDocument(native, &st);
 }
 
 std::string NativeOf(const std::string& directory, const std::string& name, bool bare) {
@@ -164,7 +166,7 @@ bool WriteChanges(std::string_view path, std::string_view section, const std::ve
     if (S_ISDIR(st.st_mode)) return Refuse(EISDIR);
     if (!OwnerWritable(st)) return Refuse(EACCES);
     existing = &st;
-    document = LoadIniDocument(native);
+    document = LoadIniDocument(native, &st);
     if (!document) return false;
   } else if (errno != ENOENT) {
     return Refuse(errno);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -508,38 +509,46 @@ TEST_F(IniFileTest, ConcurrentWritersLoseNothingAndReaderSeesWholeFiles) {
     children.push_back(pid);
   }
   // The reader: every file it sees is whole (ends in a line end, every line
-  // is a header or a complete key), and keys never disappear.
+  // is a header or a complete key with its value), and keys never disappear.
+  // It stops when the parent closes the pipe after the writers have ended.
+  int done[2];
+  ASSERT_EQ(::pipe(done), 0);
   pid_t reader = ::fork();
   ASSERT_GE(reader, 0);
   if (reader == 0) {
+    ::close(done[1]);
     size_t lastCount = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (bool last = false; !last;) {
+      struct pollfd wait = {done[0], POLLIN, 0};
+      last = ::poll(&wait, 1, 1) > 0;  // the writers have ended: one more look
       std::string text = ScratchDir::Read(file_);
       if (text.empty()) continue;  // not created yet
-      if (text.compare(0, 9, "[stats]\r\n") != 0 || text.substr(text.size() - 2) != "\r\n") ::_exit(2);
+      std::string_view rest(text);
+      if (rest.substr(0, 9) != "[stats]\r\n" || rest.substr(rest.size() - 2) != "\r\n") ::_exit(2);
+      rest.remove_prefix(9);
       size_t count = 0;
-      for (size_t pos = 9; pos < text.size();) {
-        size_t end = text.find("\r\n", pos);
-        std::string line = text.substr(pos, end - pos);
+      while (!rest.empty()) {
+        size_t end = rest.find("\r\n");
+        std::string_view line = rest.substr(0, end);
         size_t eq = line.find('=');
-        if (eq == std::string::npos || line.substr(eq + 1) != valueOf(line.substr(0, eq))) ::_exit(3);
+        if (eq == std::string_view::npos || line.substr(eq + 1) != valueOf(std::string(line.substr(0, eq)))) ::_exit(3);
         ++count;
-        pos = end + 2;
+        rest.remove_prefix(end + 2);
       }
       if (count < lastCount) ::_exit(4);
       lastCount = count;
       auto section = IniReadSection(file_, "stats");
-      if (section && section->size() < lastCount) ::_exit(5);
-      if (count == static_cast<size_t>(kAllKeys)) ::_exit(0);
+      if (!section || section->size() < lastCount) ::_exit(5);
     }
-    ::_exit(6);
+    ::_exit(lastCount == static_cast<size_t>(kAllKeys) ? 0 : 6);
   }
+  ::close(done[0]);
   for (pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer status " << status;
   }
+  ::close(done[1]);
   int status = 0;
   ASSERT_EQ(::waitpid(reader, &status, 0), reader);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "reader status " << status;
