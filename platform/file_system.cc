@@ -140,13 +140,25 @@ std::string ResolveNativePath(std::string_view path, struct stat* found) {
     while (i < path.size() && IsSeparator(path[i])) ++i;
     size_t start = i;
     while (i < path.size() && !IsSeparator(path[i])) ++i;
-    if (i > start) parts.push_back(path.substr(start, i - start));
+    std::string_view part = path.substr(start, i - start);
+    // "." and ".." are resolved on the text, as Windows does: a path never
+    // climbs above its root or its drive directory.
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..") {
+        parts.pop_back();
+      } else if (base.empty()) {
+        parts.push_back(part);  // a relative path may start above the current directory
+      }
+      continue;
+    }
+    parts.push_back(part);
   }
   // Fast path: the exact spelling exists.
   std::string exact = base;
   for (std::string_view part : parts) exact = Join(exact, part);
   struct stat st;
-  if (exact.empty()) return exact;
+  if (exact.empty()) return path.empty() ? exact : std::string(".");
   if (::lstat(exact.c_str(), &st) == 0) {
     if (found) *found = st;
     return exact;
@@ -155,7 +167,7 @@ std::string ResolveNativePath(std::string_view path, struct stat* found) {
   std::string result = base;
   bool resolving = true;
   for (std::string_view part : parts) {
-    if (resolving && part != "." && part != "..") {
+    if (resolving && part != "..") {
       std::string candidate = Join(result, part);
       if (::lstat(candidate.c_str(), &st) == 0) {  // exists here, though not all the way down
         result = std::move(candidate);

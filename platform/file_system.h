@@ -33,7 +33,9 @@ enum FileAttribute : uint32_t {
 
 // Converts a system path to the native path it names, resolving every
 // existing component case-insensitively. Components that do not exist keep
-// the spelling asked for. Empty components ("a\\\\b") count as one separator.
+// the spelling asked for. Empty components ("a\\\\b") count as one separator;
+// "." and ".." are resolved on the text as Windows does, never above the root
+// or the drive directory ("C:\\..\\x" is $TALLOWMERE_DRIVES/c/x).
 std::string ToNativePath(std::string_view path);
 
 // True when `name` matches the wildcard pattern ("*" any run, "?" one

@@ -47,6 +47,7 @@ bool Settled(const FileIdentity& identity, int64_t readStartNs) {
 size_t Footprint(const ini::IniDocument& document) {
   return document.text().size() + document.lines().size() * (sizeof(ini::Line) + 48) + 256;
 }
+size_t Footprint(const std::string& text) { return text.size() + 256; }
 
 class DocumentCache {
  public:
@@ -60,8 +61,11 @@ class DocumentCache {
     return *cache;
   }
 
+  // A cached version: its parse, or (written by this process and not used
+  // since) its text only.
   struct Hit {
     std::shared_ptr<const ini::IniDocument> document;
+    std::shared_ptr<const std::string> text;
     bool settled = false;
   };
 
@@ -70,22 +74,18 @@ class DocumentCache {
     auto it = entries_.find(native);
     if (it == entries_.end() || !(it->second.identity == identity)) return {};
     it->second.lastUse = ++tick_;
-    return {it->second.document, it->second.settled};
+    return {it->second.document, it->second.text, it->second.settled};
   }
 
   void Put(const std::string& native, const FileIdentity& identity,
            std::shared_ptr<const ini::IniDocument> document, bool settled) {
     size_t footprint = Footprint(*document);
-    if (footprint > kMaxCachedBytes / 2) {
-      Erase(native);
-      return;
-    }
-    std::lock_guard lock(mutex_);
-    auto [it, inserted] = entries_.try_emplace(native);
-    if (!inserted) bytes_ -= it->second.footprint;
-    it->second = Entry{identity, std::move(document), settled, ++tick_, footprint};
-    bytes_ += footprint;
-    while ((bytes_ > kMaxCachedBytes || entries_.size() > kMaxEntries) && entries_.size() > 1) EvictOldest();
+    Store(native, Entry{identity, std::move(document), nullptr, settled, 0, footprint});
+  }
+
+  void PutText(const std::string& native, const FileIdentity& identity, std::shared_ptr<const std::string> text) {
+    size_t footprint = Footprint(*text);
+    Store(native, Entry{identity, nullptr, std::move(text), false, 0, footprint});
   }
 
   void Erase(const std::string& native) {
@@ -106,10 +106,25 @@ class DocumentCache {
   struct Entry {
     FileIdentity identity;
     std::shared_ptr<const ini::IniDocument> document;
+    std::shared_ptr<const std::string> text;
     bool settled = false;
     uint64_t lastUse = 0;
     size_t footprint = 0;
   };
+
+  void Store(const std::string& native, Entry entry) {
+    if (entry.footprint > kMaxCachedBytes / 2) {
+      Erase(native);
+      return;
+    }
+    std::lock_guard lock(mutex_);
+    entry.lastUse = ++tick_;
+    auto [it, inserted] = entries_.try_emplace(native);
+    if (!inserted) bytes_ -= it->second.footprint;
+    bytes_ += entry.footprint;
+    it->second = std::move(entry);
+    while ((bytes_ > kMaxCachedBytes || entries_.size() > kMaxEntries) && entries_.size() > 1) EvictOldest();
+  }
 
   void EvictOldest() {
     auto oldest = entries_.begin();
@@ -169,6 +184,9 @@ std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& nativ
   std::shared_ptr<const ini::IniDocument> document;
   if (hit.document && hit.document->text() == text) {
     document = std::move(hit.document);
+  } else if (hit.text && *hit.text == text) {
+    hit.text.reset();  // the one copy now moves into the parse
+    document = std::make_shared<const ini::IniDocument>(std::move(text));
   } else {
     document = std::make_shared<const ini::IniDocument>(std::move(text));
   }
@@ -177,9 +195,8 @@ std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& nativ
   return document;
 }
 
-void RememberIniDocument(const std::string& native, const FileIdentity& identity,
-                         std::shared_ptr<const ini::IniDocument> document) {
-  DocumentCache::Instance().Put(native, identity, std::move(document), false);
+void RememberIniText(const std::string& native, const FileIdentity& identity, std::string text) {
+  DocumentCache::Instance().PutText(native, identity, std::make_shared<const std::string>(std::move(text)));
 }
 
 void ClearIniCache() { DocumentCache::Instance().Clear(); }

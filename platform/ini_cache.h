@@ -24,9 +24,10 @@ std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& nativ
                                                         const struct stat* known = nullptr);
 
 // Records the text a writer has just put at `native`, whose new file has
-// identity `identity`, so that the next read or write need not parse it again.
-void RememberIniDocument(const std::string& native, const FileIdentity& identity,
-                         std::shared_ptr<const ini::IniDocument> document);
+// identity `identity`, so that the next read or write need not read it again.
+// It is parsed only when it is used (often the next writer is another
+// process, and the parse would be wasted).
+void RememberIniText(const std::string& native, const FileIdentity& identity, std::string text);
 
 void ClearIniCache();
 

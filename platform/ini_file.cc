@@ -186,7 +186,7 @@ bool WriteChanges(std::string_view path, std::string_view section, const std::ve
   struct stat written;
   if (!ReplaceInDirectory(lock, name, text, existing, &written)) return false;
   if (written.st_size >= 0) {
-    RememberIniDocument(native, IdentityOf(written), std::make_shared<const IniDocument>(std::move(text)));
+    RememberIniText(native, IdentityOf(written), std::move(text));
   }
   return true;
 }

@@ -70,7 +70,14 @@ TEST_F(FileSystemTest, ConvertsSystemPaths) {
       {"/srv//mail/", "/srv/mail"},
       {"\\", "/"},
       {"rel\\dir/file.ini", "rel/dir/file.ini"},
-      {"a\\..\\b", "a/../b"},
+      {"a\\..\\b", "b"},
+      {"a\\.\\b\\.", "a/b"},
+      {"..\\x", "../x"},
+      {"a\\..\\..\\x", "../x"},
+      {"a\\..", "."},
+      {"C:\\..\\..\\etc", "@/c/etc"},
+      {"\\..\\srv", "/srv"},
+      {"C:\\Mail\\..\\Other", "@/c/Other"},
       {"", ""},
   };
   for (const PathCase& c : cases) {

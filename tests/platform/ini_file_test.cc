@@ -337,7 +337,7 @@ TEST_F(IniFileTest, WriteStringsEqualsTheSameSingleWrites) {
   const std::vector<std::string> keys = {"a", "B", "c", "A", "d"};
   const std::string start = "; head\r\n[x]\r\nq=1\r\n[s]\r\na=1\r\n;c\r\nA=2\r\n\r\nb=3\r\n[t]\r\nz=9\r\n";
   std::string single = dir_ / "single.ini", batch = dir_ / "batch.ini";
-  for (int round = 0; round < 200; ++round) {
+  for (int round = 0; round < 120; ++round) {
     ScratchDir::Write(single, start);
     ScratchDir::Write(batch, start);
     std::vector<IniEdit> edits;
