@@ -194,9 +194,25 @@ SQLRETURN AllocateConnectionHandle(SQLHENV env, SQLHDBC* out) {
   return SQL_SUCCESS;
 }
 
+// The effective connection string of the last one asked for (reading the
+// DSN's flags means reading odbc.ini, too slow for every pooled connect).
+std::string CachedEffectiveConnectionString(std::string_view connectionString) {
+  static NoDestructor<std::mutex> mutex;
+  static NoDestructor<std::string> input;
+  static NoDestructor<std::string> output;
+  static SqlDialect dialect = SqlDialect::kSqlServer;
+  std::lock_guard<std::mutex> guard(mutex.get());
+  if (input.get() != connectionString || dialect != Settings().Dialect || output.get().empty()) {
+    input.get().assign(connectionString);
+    dialect = Settings().Dialect;
+    output.get() = EffectiveConnectionString(connectionString);
+  }
+  return output.get();
+}
+
 SQLRETURN DriverConnect(SQLHDBC dbc, std::string_view connectionString) {
   SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-  std::string effective = EffectiveConnectionString(connectionString);
+  std::string effective = CachedEffectiveConnectionString(connectionString);
   SQLCHAR outBuffer[1024];
   SQLSMALLINT outLength = 0;
   return SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(effective.data()), SQL_NTS, outBuffer,
@@ -335,7 +351,7 @@ int Connect(DbSession& session, std::string_view connectionString, std::string_v
   if (session.env == SQL_NULL_HENV) return 0;
   SQLHDBC dbc = SQL_NULL_HDBC;
   if (!Succeeded(AllocateConnectionHandle(session.env, &dbc))) return 0;
-  {
+  if (LoggingActive()) {
     std::string masked = MaskPassword(connectionString);
     std::string user(userName);
     LogFormat(kLogOpenConnection, 1024, "TW-IXXXX: Open DB Connection (DSN:%s; USER:%s)\n", masked.c_str(),

@@ -43,6 +43,8 @@ int LogMessage(int32_t level, const char* text) {
   return 1;
 }
 
+bool LoggingActive() { return TheHook().callback.load(std::memory_order_acquire) != nullptr; }
+
 int LogFormat(int32_t level, size_t bufferSize, const char* format, ...) {
   if (TheHook().callback.load(std::memory_order_acquire) == nullptr) return 0;
   if (bufferSize == 0) bufferSize = 1;

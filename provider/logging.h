@@ -27,6 +27,9 @@ int32_t SetLoggingFunction(int32_t ctx1, LoggingCallback callback, int32_t ctx2,
 // when a callback received it, 0 when none is registered.
 int LogMessage(int32_t level, const char* text);
 
+// True when a callback is registered (lets callers skip building a line).
+bool LoggingActive();
+
 // printf-style: formats into a buffer of `bufferSize` bytes (the line is cut
 // to fit, never overflowing) and calls LogMessage.
 int LogFormat(int32_t level, size_t bufferSize, const char* format, ...)
