@@ -2,13 +2,13 @@
 # Provider core benchmark: single-row reads/s and inserts/s through the
 # frame (shared and per-call connection mode, unixODBC pooling on) beside
 # plain ODBC loops, against a private MariaDB server and SQLite.
-#   bench/run-provider-bench.sh [BUILD_DIR] [OPS]
+#   bench/provider/run.sh           (BUILD_DIR, default build; OPS, default 3000)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"; ops="${2:-3000}"
-bench="$build/bench/provider_bench"
-[ -x "$bench" ] || bench="$build/bin/provider_bench"
-[ -x "$bench" ] || { echo "build provider_bench first (cmake --build $build --target provider_bench)" >&2; exit 1; }
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+build="${BUILD_DIR:-$root/build}"; ops="${OPS:-3000}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+cmake --build "$build" -j2 --target provider_bench >/dev/null
+bench="$build/bin/provider_bench"
 services="$(mktemp -d /tmp/tallowmere-bench.XXXXXX)"
 trap '"$root/scripts/test-services.sh" stop "$services"; rm -rf "$services"' EXIT
 eval "$("$root/scripts/test-services.sh" start "$services")"
