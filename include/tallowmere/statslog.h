@@ -22,11 +22,38 @@ extern "C" {
 #define TALLOWMERE_STATSLOG_API
 #endif
 
-/* Scope of a statistic: which branch of the tree under the mail root. */
+/* Scope of a statistic: which branch of the tree under the mail root.
+ *
+ * Files live at
+ *   values: {mail root}\{branch}\STATSROOT\Servers\{server}[\{level}]\{file}.INI
+ *   flags:  {mail root}\{branch}\STATSROOT\Flags\Servers\{server}[\{level}]\{file}.INI
+ * where {server} is the server argument (null or empty: this computer's
+ * name) and {file} the file name (which may be "folder\name"; writes create
+ * that one folder).
+ *
+ * TALLOWMERE_NESTED_SCOPE takes the postoffice argument as
+ * "postoffice\level" (either separator): the branch is the postoffice and
+ * {level} one more directory between the server directory and the file, for
+ * statistics kept per mailbox, list or other unit inside a postoffice. A
+ * nested postoffice argument without exactly one non-empty level is refused
+ * (result 0). The month summary of a nested scope keeps its flags under
+ * "System\level". The date purge does not descend into levels (as it does not
+ * into folders); the entire purge removes them with the rest.
+ *
+ * Values writes with the postoffice or nested scope need the postoffice
+ * directory to exist, except for "System" (any letter case), which is
+ * created; flag writes create it. Names are found ignoring letter case.
+ *
+ * Refused (result 0, nothing created, read or written): a server,
+ * postoffice, level or file name with a "." or ".." component, a leading or
+ * doubled separator, a drive prefix ("C:"), a control character, a "\" or
+ * "/" inside the server, postoffice or level; an empty postoffice with the
+ * postoffice or nested scope; an empty file name; a composed path longer
+ * than 1023 characters (nothing is cut). */
 enum {
   TALLOWMERE_SYSTEM_SCOPE = 0,     /* "System" branch (any value but 1 and 2) */
   TALLOWMERE_POSTOFFICE_SCOPE = 1, /* the postoffice argument's branch */
-  TALLOWMERE_NESTED_SCOPE = 2      /* see the store's documentation below */
+  TALLOWMERE_NESTED_SCOPE = 2      /* postoffice "po\level": see above */
 };
 
 /* Turns one day's log files into statistics as the report definition says.
@@ -38,8 +65,12 @@ TALLOWMERE_STATSLOG_API int32_t ProcessDelimitedLogFile(const char *definition, 
 
 /* Reads one value (GetStatsString) or status flag (GetStatsStatusString);
  * an empty or null key reads the section's key names, each NUL-terminated,
- * with one more NUL after the last. Returns 1 when at least one character was
- * copied, else 0 with the empty text in result. */
+ * with one more NUL after the last. A value longer than resultSize - 1 is
+ * cut to fit (result 1); a cut key list ends in two NULs. Returns 1 when at
+ * least one character was copied, else 0 with the empty text in result (a
+ * missing file, section or key, an empty value, a refused name, a null
+ * section or file name). A null result or a resultSize below 1 returns 0
+ * without touching the buffer. Nothing is created. */
 TALLOWMERE_STATSLOG_API int32_t GetStatsString(const char *server, int32_t scope, const char *postoffice,
                                                const char *section, const char *fileName, const char *key,
                                                char *result, int32_t resultSize);
@@ -49,9 +80,14 @@ TALLOWMERE_STATSLOG_API int32_t GetStatsStatusString(const char *server, int32_t
                                                      int32_t resultSize);
 
 /* Writes one value (SetStatsString) or status flag (SetStatsStatusString);
- * a null value removes the key. Every "=" in key is changed to ":" in the
- * caller's buffer. Returns 1 on success, 0 on failure. Note the argument
- * order: the file name comes before the section here. */
+ * a null value removes the key. Every "=" in key is stored as ":", and on
+ * success the caller's key buffer is changed the same way. Returns 1 on
+ * success, 0 on failure with every file as it was: a refused name (see the
+ * scopes above), a null file name, section or key, a key that would not read
+ * back (empty, blanks at its ends, starting with "[" or ";", CR or LF), a
+ * value with CR or LF, a folder deeper than one level that does not exist,
+ * or a failed write. Note the argument order: the file name comes before the
+ * section here. */
 TALLOWMERE_STATSLOG_API int32_t SetStatsString(const char *server, int32_t scope, const char *postoffice,
                                                const char *fileName, const char *section, char *key,
                                                const char *value);
@@ -67,13 +103,24 @@ TALLOWMERE_STATSLOG_API int32_t IncStatsCounter(int32_t a1, int32_t a2, int32_t 
  * file-management failure. */
 TALLOWMERE_STATSLOG_API int32_t PurgeEntireStatsCache(void);
 
-/* Removes the values files of every day up to and including `date` (a day
- * key); 1 when the walk ended, 0 on a file-management failure. */
+/* Removes the values files {branch}\STATSROOT\Servers\{server}\*.INI of
+ * every period up to and including `date` (a day key); files in folders and
+ * levels and the flags tree stay. A month file goes only when its whole month
+ * lies on or before the date; a month key as date covers its whole month.
+ * Failed deletions go to the event log. 1 when the walk ended; 0 when date is
+ * null or has no year and month digits (nothing deleted) or on a failure. */
 TALLOWMERE_STATSLOG_API int32_t PurgeStatsCacheBeforeDate(const char *date);
 
-/* Rolls the day files of a month into the month file. key "" summarises every
- * key and returns the month's completeness: 1 complete, -1 partial, -2 no
- * data, 0 nothing seen; a single key returns 0. */
+/* Rolls the day files of a month into the month file. periodPath is a month
+ * key, or "folder\month key" (the folder holds the flag file only); a null or
+ * empty postoffice means "SYSTEM". key "" summarises every key (every item of
+ * every value, February 29 read in leap years), writes the flags
+ * "LastModified" and "State" of the month in the "System" branch, prints
+ * "Section: <key>" per key and day on standard output, and returns the
+ * month's completeness: 1 complete, -1 partial, -2 no data. A single key
+ * returns 0. 0 also for refused input (null section, period path or key, a
+ * month outside 1-12, a server or postoffice of 256 characters or more, an
+ * unsafe name), with nothing written. */
 TALLOWMERE_STATSLOG_API int32_t GeneratePeriodSummary(const char *server, int32_t scope,
                                                       const char *postoffice, const char *section,
                                                       const char *periodPath, int32_t reserved1,

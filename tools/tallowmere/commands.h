@@ -1,0 +1,17 @@
+// The command groups of the tallowmere program. Each group lives in its own
+// file and adds its subcommands to the program (or to another group's
+// subcommand); main.cc registers them all. Commands report through the
+// HostContext and throw HostError for errors.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "tools/tallowmere/host_context.h"
+
+namespace tallowmere::host {
+
+// "stats get|set|flag|summary|purge" over libstatslog. Returns the "stats"
+// subcommand so that other groups (log processing) can add to it.
+CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context);
+
+}  // namespace tallowmere::host

@@ -1,0 +1,46 @@
+#include "tools/tallowmere/library.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace tallowmere::host {
+
+Library::Library(std::string path) : path_(std::move(path)) {
+  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* reason = dlerror();
+    throw HostError(kExitNoLibrary, "cannot load " + path_ + ": " + (reason ? reason : "unknown reason"));
+  }
+}
+
+Library::~Library() {
+  if (handle_ != nullptr) dlclose(handle_);
+}
+
+void* Library::Symbol(const char* name) const {
+  dlerror();
+  void* symbol = dlsym(handle_, name);
+  if (symbol == nullptr) {
+    throw HostError(kExitNoLibrary, path_ + " does not export " + name);
+  }
+  return symbol;
+}
+
+std::string LibraryDirectory(const std::string& option) {
+  if (!option.empty()) return option;
+  if (const char* fromEnvironment = std::getenv("TALLOWMERE_LIBRARY_DIR"); fromEnvironment && *fromEnvironment) {
+    return fromEnvironment;
+  }
+  std::vector<char> buffer(4096);
+  const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return "../lib";
+  std::string executable(buffer.data(), static_cast<size_t>(length));
+  const size_t slash = executable.rfind('/');
+  return (slash == std::string::npos ? std::string(".") : executable.substr(0, slash)) + "/../lib";
+}
+
+}  // namespace tallowmere::host
