@@ -24,4 +24,4 @@ eval "$services_env"
 export TALLOWMERE_TEST_REQUIRE_SERVICES=1
 # Every test without a time limit of its own gets one, so a hang fails the
 # run instead of stalling it.
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900
