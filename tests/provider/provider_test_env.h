@@ -125,8 +125,11 @@ inline const char* ModeName(int32_t mode) { return mode == 0 ? "Shared" : "PerCa
 
 #define TALLOWMERE_REQUIRE_SERVICES()                                                  \
   do {                                                                                 \
-    if (!::tallowmere::testing::HaveServices())                                        \
+    if (!::tallowmere::testing::HaveServices()) {                                      \
+      if (::tallowmere::testing::ServicesRequired())                                   \
+        FAIL() << "database services required but not started";                       \
       GTEST_SKIP() << "database services not started (scripts/test-services.sh)";      \
+    }                                                                                  \
   } while (0)
 
 }  // namespace tallowmere::provider::test

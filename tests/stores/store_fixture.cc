@@ -30,8 +30,10 @@ std::vector<LoggedLine> TakeLoggedLines() {
 }
 
 void StoreTest::SetUp() {
-  if (!BackendAvailable(engine()))
+  if (!BackendAvailable(engine())) {
+    if (std::getenv("TALLOWMERE_TEST_REQUIRE_SERVICES")) FAIL() << "MariaDB test server required but not started";
     GTEST_SKIP() << "no MariaDB test server: run the tests through scripts/test.sh (scripts/test-services.sh)";
+  }
   std::string error;
   auto connection = CreateTestDatabase(engine(), &error);
   ASSERT_TRUE(connection) << error;

@@ -39,7 +39,10 @@ std::string Services(const std::string& arguments) {
 class StoreOutageTest : public ::testing::TestWithParam<ConnectionMode> {
  protected:
   void SetUp() override {
-    if (Env("TALLOWMERE_TEST_SERVICES_SCRIPT").empty()) GTEST_SKIP() << "needs scripts/test-services.sh";
+    if (Env("TALLOWMERE_TEST_SERVICES_SCRIPT").empty()) {
+      if (!Env("TALLOWMERE_TEST_REQUIRE_SERVICES").empty()) FAIL() << "scripts/test-services.sh required but not run";
+      GTEST_SKIP() << "needs scripts/test-services.sh";
+    }
     name_ = "stores_outage_" + std::to_string(getpid());
     socket_ = Services("server-start '" + Env("TALLOWMERE_TEST_SERVICES") + "' " + name_);
     ASSERT_FALSE(socket_.empty());

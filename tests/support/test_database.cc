@@ -79,6 +79,8 @@ std::string Env(const char* name) {
 
 bool HaveServices() { return !Env("TALLOWMERE_TEST_SERVICES").empty() && !Env("ODBCSYSINI").empty(); }
 
+bool ServicesRequired() { return !Env("TALLOWMERE_TEST_REQUIRE_SERVICES").empty(); }
+
 std::vector<std::string> SchemaStatements(const std::string& path) {
   std::ifstream in(path);
   std::vector<std::string> statements;

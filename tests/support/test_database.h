@@ -18,6 +18,9 @@ const char* EngineName(Engine engine);
 
 // True when scripts/test-services.sh has exported its environment.
 bool HaveServices();
+// True when the run must have the services (scripts/test.sh sets
+// TALLOWMERE_TEST_REQUIRE_SERVICES): a test that finds none fails, not skips.
+bool ServicesRequired();
 // Value of an environment variable, "" when unset.
 std::string Env(const char* name);
 
