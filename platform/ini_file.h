@@ -20,23 +20,29 @@ namespace tallowmere::platform {
 // GetPrivateProfileStringA: with a key, copies the value (or `def` when the
 // file, section or key is missing) cut to size − 1 bytes plus NUL, and returns
 // the bytes copied. With key == nullptr, copies the section's key names, each
-// NUL-terminated, plus a final NUL (cut as Windows cuts: result size − 2).
-// size == 0 returns 0 and writes nothing. section must not be null.
+// NUL-terminated, plus a final NUL (cut as Windows cuts: result size − 2);
+// an empty or missing section gives `def` instead. section == nullptr lists
+// the section names the same way. size == 0 returns 0 and writes nothing.
+// A file that cannot be read counts as missing (LastError set).
 size_t IniGetString(std::string_view path, const char* section, const char* key,
                     const char* def, char* buffer, size_t size);
 
-// WritePrivateProfileStringA: value == nullptr removes the key. Returns false
-// (file untouched, LastError set) when the directory is missing, the file
-// cannot be written, or the key or value would not read back as written
-// (a key with "=", a leading "[" or ";", blanks at its ends, CR or LF; a value
-// with CR or LF). A value with blanks at its ends or enclosed in quotes is
-// protected with one more pair of double quotes.
+// WritePrivateProfileStringA: value == nullptr removes the key, key ==
+// nullptr the whole section. Returns false (file untouched, LastError set)
+// when section is null, the directory is missing (ENOENT), the file is
+// read-only (EACCES) or cannot be written, or the key or value would not read
+// back as written (EINVAL: an empty key, a key with "=", a leading "[" or
+// ";", blanks at its ends, CR, LF or NUL; a value with CR, LF or NUL). A value
+// with blanks at its ends or enclosed in quotes is protected with one more
+// pair of double quotes. Removing from a missing file succeeds and creates
+// nothing; a write that would change nothing leaves the file as it is.
 bool IniWriteString(std::string_view path, const char* section, const char* key,
                     const char* value);
 
-// Several writes to one section of one file in one atomic rewrite. Each edit
-// is as IniWriteString (nullopt value removes). All or nothing: when one edit
-// is refused, the file is untouched and false is returned.
+// Several writes to one section of one file in one atomic rewrite, with the
+// same result as the single writes in order (nullopt value removes). Linear
+// in the file size plus the edits. All or nothing: when one edit is refused,
+// the file is untouched and false is returned.
 struct IniEdit {
   std::string key;
   std::optional<std::string> value;

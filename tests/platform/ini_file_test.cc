@@ -520,7 +520,7 @@ TEST_F(IniFileTest, ConcurrentWritersLoseNothingAndReaderSeesWholeFiles) {
     size_t lastCount = 0;
     for (bool last = false; !last;) {
       struct pollfd wait = {done[0], POLLIN, 0};
-      last = ::poll(&wait, 1, 1) > 0;  // the writers have ended: one more look
+      last = ::poll(&wait, 1, 5) > 0;  // the writers have ended: one more look
       std::string text = ScratchDir::Read(file_);
       if (text.empty()) continue;  // not created yet
       std::string_view rest(text);
