@@ -33,6 +33,7 @@ class StoreRecord {
  public:
   explicit StoreRecord(const StoreFamily& family) : family_(&family), bytes_(family.recordSize, '\0') {}
   void* data() { return bytes_.data(); }
+  const void* data() const { return bytes_.data(); }
   // Every field not given: texts empty, integers -1.
   void SetNotGiven();
   void SetText(const StoreField& field, const std::string& value);  // value fits width - 1
