@@ -70,8 +70,7 @@ int main(void) {
   CHECK(accessGet(&rule) == -1); /* no connection */
   CHECK(sizeof(ListRecord) == 3804 && sizeof(SMTPDomainRecord) == 3736);
 
-  dlclose(smtp);
-  dlclose(list);
+  /* The libraries stay loaded until the process ends, as in a host. */
   printf("%d passed, %d failed\n", passed, failed);
   return failed ? 1 : 0;
 }

@@ -267,7 +267,9 @@ StoreLibrary::StoreLibrary(const std::string& name, const fs::path& registry) {
 }
 
 StoreLibrary::~StoreLibrary() {
-  if (handle_) dlclose(handle_);
+  // The library stays loaded: it keeps process-wide objects that live until
+  // the process ends (as in a host), and its unload runs at exit. Only its
+  // file copy goes now; the mapping stays valid.
   std::error_code ec;
   fs::remove(copy_, ec);
 }

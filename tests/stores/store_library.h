@@ -2,7 +2,8 @@
 // against a registry file written for one engine and connection mode, and
 // talks to the same database directly over ODBC to set up and inspect rows.
 // Each StoreLibrary loads its own copy of the library file, so several
-// configurations can live in one test process. Not thread-safe to construct.
+// configurations can live in one test process; copies stay loaded until the
+// process ends. Not thread-safe to construct.
 #pragma once
 
 #include <sql.h>

@@ -14,4 +14,8 @@ namespace tallowmere::host {
 // subcommand so that other groups (log processing) can add to it.
 CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context);
 
+// "lists|members|domains|access|blacklist add|get|edit|remove|list" and
+// "access check ADDRESS" over liblistprov and libsmtpprov.
+void RegisterStoreCommands(CLI::App& app, HostContext& context);
+
 }  // namespace tallowmere::host

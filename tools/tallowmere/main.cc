@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
                  "program)");
 
   tallowmere::host::RegisterStatsCommands(app, context);
+  tallowmere::host::RegisterStoreCommands(app, context);
 
   try {
     app.parse(argc, argv);
