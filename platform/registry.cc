@@ -368,7 +368,10 @@ std::shared_ptr<const Tree> CurrentTree() {
   if (!now.present || !ReadFile(path, content, read)) {
     static const auto empty = std::make_shared<const Tree>();
     cache.tree = empty;
-    cache.identity = now;
+    // A file that is there but could not be read (no descriptor left, no
+    // permission for a moment) is tried again at the next lookup, rather
+    // than reading as empty until it changes.
+    cache.identity = now.present ? Identity{} : now;
   } else {
     cache.tree = ParseFile(content);
     cache.identity = read;
