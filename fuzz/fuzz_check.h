@@ -22,6 +22,8 @@ int FuzzIniFile(const uint8_t* data, size_t size);
 int FuzzRegistryFile(const uint8_t* data, size_t size);
 int FuzzAddress(const uint8_t* data, size_t size);
 int FuzzSqlText(const uint8_t* data, size_t size);
+int FuzzReportDefinition(const uint8_t* data, size_t size);
+int FuzzLogFile(const uint8_t* data, size_t size);
 
 // Takes the text up to the next LF (or all of the rest) off the front.
 inline std::string_view TakeLine(std::string_view& rest) {

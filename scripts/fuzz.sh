@@ -19,7 +19,7 @@ done
 shift $((OPTIND - 1))
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(ini_file registry_file address sql_text)
+  targets=(ini_file registry_file address sql_text report_definition log_file)
 fi
 
 scripts/install-deps.sh

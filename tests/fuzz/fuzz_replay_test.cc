@@ -52,7 +52,9 @@ TEST_P(FuzzReplayTest, EveryStoredInputPasses) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest,
                          ::testing::Values(Target{"ini_file", FuzzIniFile}, Target{"registry_file", FuzzRegistryFile},
-                                           Target{"address", FuzzAddress}, Target{"sql_text", FuzzSqlText}),
+                                           Target{"address", FuzzAddress}, Target{"sql_text", FuzzSqlText},
+                                           Target{"report_definition", FuzzReportDefinition},
+                                           Target{"log_file", FuzzLogFile}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
