@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/fault_injection.h"
 #include "platform/last_error.h"
 
 namespace tallowmere::platform {
@@ -20,6 +21,13 @@ int64_t Nanoseconds(const struct timespec& ts) { return int64_t{ts.tv_sec} * 100
 
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
+    if (FileFaultFires(kFileWrite)) {
+      // An injected full or read-only disk: part of the data lands first.
+      int code = errno;
+      (void)!::write(fd, data.data(), data.size() / 2);
+      errno = code;
+      return false;
+    }
     ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -69,7 +77,7 @@ DirectoryLock::DirectoryLock(const std::string& directory) {
     SetLastError(errno);
     return;
   }
-  while (::flock(fd.get(), LOCK_EX) != 0) {
+  while (FileFaultFires(kFileLock) || ::flock(fd.get(), LOCK_EX) != 0) {
     if (errno != EINTR) {
       SetLastError(errno);
       return;
@@ -89,7 +97,9 @@ bool ReplaceInDirectory(const DirectoryLock& lock, const std::string& name, std:
   UniqueFd fd;
   for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
     temporary = TemporaryName();
-    fd.Reset(::openat(lock.fd(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    fd.Reset(FileFaultFires(kFileCreate)
+                 ? -1
+                 : ::openat(lock.fd(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!fd.valid() && errno != EEXIST) break;
   }
   if (!fd.valid()) {
@@ -104,7 +114,7 @@ bool ReplaceInDirectory(const DirectoryLock& lock, const std::string& name, std:
   if (!WriteAll(fd.get(), contents)) return fail(errno);
   if (existing) {
     // The umask may have cut bits of the old mode; root keeps the owner too.
-    if (::fchmod(fd.get(), mode) != 0) return fail(errno);
+    if (FileFaultFires(kFileWrite) || ::fchmod(fd.get(), mode) != 0) return fail(errno);
     if (::geteuid() == 0 && (existing->st_uid != 0 || existing->st_gid != 0)) {
       (void)!::fchown(fd.get(), existing->st_uid, existing->st_gid);
     }
@@ -113,7 +123,9 @@ bool ReplaceInDirectory(const DirectoryLock& lock, const std::string& name, std:
   // disk flush per write (a few milliseconds each). ext4, Debian's default,
   // writes the data of a file that replaces another by rename before the
   // rename itself, so a crash leaves the old file or the new one.
-  if (::renameat(lock.fd(), temporary.c_str(), lock.fd(), name.c_str()) != 0) return fail(errno);
+  if (FileFaultFires(kFileRename) || ::renameat(lock.fd(), temporary.c_str(), lock.fd(), name.c_str()) != 0) {
+    return fail(errno);
+  }
   if (written && ::fstat(fd.get(), written) != 0) {
     SetLastError(errno);
     written->st_size = -1;  // unknown identity: the caller must not cache it

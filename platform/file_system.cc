@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/fault_injection.h"
 #include "platform/file_replace.h"
 #include "platform/path_lookup.h"
 #include "platform/last_error.h"
@@ -210,7 +211,7 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
 bool MakeDirectory(std::string_view path) {
   std::string native = ToNativePath(path);
   if (native.empty()) return Fail(ENOENT);
-  if (::mkdir(native.c_str(), 0777) != 0) return Fail(errno);
+  if (FileFaultFires(kFileMakeDirectory) || ::mkdir(native.c_str(), 0777) != 0) return Fail(errno);
   return true;
 }
 
@@ -237,7 +238,7 @@ bool DeleteFile(std::string_view path) {
   if (::lstat(native.c_str(), &st) != 0) return Fail(errno);
   if (S_ISDIR(st.st_mode)) return Fail(EISDIR);
   if (!S_ISLNK(st.st_mode) && !OwnerWritable(st)) return Fail(EACCES);  // read-only, as Windows refuses
-  if (::unlink(native.c_str()) != 0) return Fail(errno);
+  if (FileFaultFires(kFileDelete) || ::unlink(native.c_str()) != 0) return Fail(errno);
   return true;
 }
 
@@ -249,10 +250,10 @@ bool RemoveDirectory(std::string_view path) {
     // A link to a directory is removed itself, as Windows removes a
     // directory link; its target stays.
     if (::stat(native.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return Fail(ENOTDIR);
-    if (::unlink(native.c_str()) != 0) return Fail(errno);
+    if (FileFaultFires(kFileDelete) || ::unlink(native.c_str()) != 0) return Fail(errno);
     return true;
   }
-  if (::rmdir(native.c_str()) != 0) return Fail(errno);
+  if (FileFaultFires(kFileDelete) || ::rmdir(native.c_str()) != 0) return Fail(errno);
   return true;
 }
 
@@ -306,7 +307,7 @@ bool DirectorySearch::First(std::string_view pattern, DirectoryEntry& entry) {
   std::string nativeDirectory = directory.empty() ? std::string(".") : ToNativePath(directory);
   if (nativeDirectory.empty()) nativeDirectory.assign(1, '.');
   auto state = std::make_unique<State>();
-  state->dir = ::opendir(nativeDirectory.c_str());
+  state->dir = FileFaultFires(kFileOpen) ? nullptr : ::opendir(nativeDirectory.c_str());
   if (!state->dir) return Fail(errno);
   while (const dirent* item = ::readdir(state->dir)) {
     std::string_view name(item->d_name);
@@ -348,7 +349,7 @@ bool InputFile::Open(std::string_view path) {
   Close();
   std::string native = ToNativePath(path);
   if (native.empty()) return Fail(ENOENT);
-  fd_ = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = FileFaultFires(kFileOpen) ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return Fail(errno);
   struct stat st;
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/fault_injection.h"
 #include "platform/last_error.h"
 #include "platform/unique_fd.h"
 
@@ -160,7 +161,7 @@ std::shared_ptr<const ini::IniDocument> LoadIniDocument(const std::string& nativ
   if (hit.document && hit.settled) return hit.document;
 
   int64_t readStart = NowNs();
-  UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(FileFaultFires(kFileOpen) ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) {
     SetLastError(errno);
     return nullptr;

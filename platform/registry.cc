@@ -27,6 +27,7 @@
 #include <unordered_map>
 
 #include "platform/code_page.h"
+#include "platform/fault_injection.h"
 
 namespace tallowmere::platform {
 
@@ -320,7 +321,7 @@ Identity IdentityOf(const struct stat& st) {
 
 // Reads up to kMaxFileBytes; identity of what was read, or absent.
 bool ReadFile(const std::string& path, std::string& content, Identity& identity) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = FileFaultFires(kFileOpen) ? -1 : open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
   bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -367,7 +368,10 @@ std::shared_ptr<const Tree> CurrentTree() {
   if (!now.present || !ReadFile(path, content, read)) {
     static const auto empty = std::make_shared<const Tree>();
     cache.tree = empty;
-    cache.identity = now;
+    // A file that is there but could not be read (no descriptor left, no
+    // permission for a moment) is tried again at the next lookup, rather
+    // than reading as empty until it changes.
+    cache.identity = now.present ? Identity{} : now;
   } else {
     cache.tree = ParseFile(content);
     cache.identity = read;

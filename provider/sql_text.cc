@@ -210,20 +210,26 @@ int ReplaceAll(const char* src, const char* pattern, const char* replacement, ch
 }
 
 int EscapeText(int style, const char* src, char* dst, size_t size) {
-  constexpr size_t kStepSize = 255;  // each step keeps at most 254 characters
-  char work[kStepSize];
-  CopyBounded(work, src != nullptr ? src : "", sizeof work);
-  if (style == 1) {
-    ReplaceAllBounded(work, work, "\\", "\\\\", sizeof work);
-    ReplaceAllBounded(work, work, "'", "\\'", sizeof work);
-    ReplaceAllBounded(work, work, "\"", "\\\"", sizeof work);
-  } else if (style == 0) {
-    ReplaceAllBounded(work, work, "'", "''", sizeof work);
-  } else {
-    work[0] = '\0';
+  // The escaped text keeps at most 254 characters. When it must be cut, it is
+  // cut before an escape that would not fit whole: half of "\\" or "''"
+  // would turn the closing apostrophe of the literal into text.
+  constexpr size_t kLimit = 254;
+  std::string_view source = src != nullptr ? src : "";
+  source = source.substr(0, kLimit);
+  std::string work;
+  if (style == 1 || style == 0) {
+    for (char c : source) {
+      std::string_view piece(&c, 1);
+      if (style == 1 && c == '\\') piece = "\\\\";
+      if (style == 1 && c == '\'') piece = "\\'";
+      if (style == 1 && c == '"') piece = "\\\"";
+      if (style == 0 && c == '\'') piece = "''";
+      if (work.size() + piece.size() > kLimit) break;
+      work.append(piece);
+    }
   }
-  if (dst == nullptr || std::strlen(work) >= size) return 0;
-  std::memcpy(dst, work, std::strlen(work) + 1);
+  if (dst == nullptr || work.size() >= size) return 0;
+  std::memcpy(dst, work.c_str(), work.size() + 1);
   return 1;
 }
 

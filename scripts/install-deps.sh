@@ -8,6 +8,7 @@ packages=(
   mariadb-server mariadb-client
   libcli11-dev nlohmann-json3-dev
   mawk
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -188,6 +188,14 @@ TEST(SqlTextTest, EscapeText) {
   // The escaped text stops at 254 characters.
   EXPECT_EQ(EscapeText(0, std::string(200, '\'').c_str(), dst, sizeof dst), 1);
   EXPECT_EQ(std::strlen(dst), 254u);
+  // ... but never inside an escape: a lone "'" or "\\" at the end would
+  // end the literal early.
+  std::string odd = "x" + std::string(200, '\'');
+  EXPECT_EQ(EscapeText(0, odd.c_str(), dst, sizeof dst), 1);
+  EXPECT_EQ(dst, "x" + std::string(252, '\''));
+  odd = "x" + std::string(200, '\\');
+  EXPECT_EQ(EscapeText(1, odd.c_str(), dst, sizeof dst), 1);
+  EXPECT_EQ(dst, "x" + std::string(252, '\\'));
 }
 
 }  // namespace
