@@ -7,7 +7,7 @@ packages=(
   unixodbc unixodbc-dev odbc-mariadb libsqliteodbc sqlite3
   mariadb-server mariadb-client
   libcli11-dev nlohmann-json3-dev
-  mawk
+  mawk time
 )
 missing=()
 for p in "${packages[@]}"; do
