@@ -50,7 +50,7 @@ c_wall=$wall; c_cpu=$cpu
 
 if tail -n +2 "$data/report.tsv" | cmp -s - "$data/awk.out"; then same="yes"; else same="NO"; fi
 groups=$(wc -l < "$data/awk.out")
-size=$(stat -c %s "$log")
+size=$(stat -L -c %s "$log")
 
 echo "Log processing: $lines records, $groups groups, $((size / 1048576)) MiB, best of $runs runs"
 awk -v n="$lines" -v aw="$a_wall" -v ac="$a_cpu" -v bw="$b_wall" -v bc="$b_cpu" -v cw="$c_wall" -v cc="$c_cpu" \
@@ -68,5 +68,6 @@ echo
 echo "Storing the results of many groups (group list, one INI file)"
 rm -rf "$data/store" && mkdir -p "$data/store"
 "$build/bin/bench_store_results" "$PWD/$data/store/mailroot" 50000 100000 200000 | awk '
-  BEGIN { printf "| %8s | %9s | %16s |\n", "groups", "seconds", "microseconds/group"; print "|----------|-----------|--------------------|" }
-  { printf "| %8d | %9.3f | %18.2f |\n", $1, $2, $2 * 1e6 / $1 }'
+  BEGIN { printf "| %8s | %8s | %8s | %22s |\n", "groups", "wall s", "CPU s", "CPU microseconds/group"
+          print "|----------|----------|----------|------------------------|" }
+  { printf "| %8d | %8.3f | %8.3f | %22.2f |\n", $1, $2, $3, $3 * 1e6 / $1 }'
