@@ -14,4 +14,7 @@ namespace tallowmere::host {
 // subcommand so that other groups (log processing) can add to it.
 CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context);
 
+// "stats process DEFINITION-FILE": log processing through libstatslog.
+void RegisterLogProcessingCommands(CLI::App& stats, HostContext& context);
+
 }  // namespace tallowmere::host
