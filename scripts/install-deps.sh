@@ -7,7 +7,7 @@ packages=(
   unixodbc unixodbc-dev odbc-mariadb libsqliteodbc sqlite3
   mariadb-server mariadb-client
   libcli11-dev nlohmann-json3-dev
-  mawk
+  mawk time
   clang-14 libclang-rt-14-dev
 )
 missing=()

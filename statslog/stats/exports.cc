@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "statslog/logproc/process_delimited_log_file.h"
 #include "statslog/stats/period_summary.h"
 #include "statslog/stats/stats_path.h"
 #include "statslog/stats/stats_purge.h"
@@ -48,6 +49,21 @@ int32_t SetShell(StatsTree tree, const char* server, int32_t scope, const char* 
 }  // namespace
 
 extern "C" {
+
+int32_t ProcessDelimitedLogFile(const char* definition, int32_t /*reserved*/, char* resultText,
+                                const int32_t* resultTextSize) {
+  const size_t size = (resultText != nullptr && resultTextSize != nullptr && *resultTextSize > 0)
+                          ? static_cast<size_t>(*resultTextSize)
+                          : 0;
+  if (size > 0) resultText[0] = '\0';
+  if (definition == nullptr) return 0;
+  try {
+    tallowmere::logproc::ProcessDelimitedLogFile(definition, resultText, size);
+  } catch (...) {
+    // Nothing escapes; the log processing stores its results only at the end.
+  }
+  return 0;
+}
 
 int32_t GetStatsString(const char* server, int32_t scope, const char* postoffice, const char* section,
                        const char* fileName, const char* key, char* result, int32_t resultSize) {

@@ -149,6 +149,13 @@ TEST_F(LogProcessorTest, DailyFile) {
             "Processed: 2 at 2013-11-27 12:00:00 UTC\n");
 }
 
+TEST_F(LogProcessorTest, DailyFileFoundInAnyLetterCase) {
+  WriteLog("EX131127.LOG", std::string(kHeader) + "d alice 10\r\n");
+  EXPECT_TRUE(Process(Definition("")).resultsStored);
+  EXPECT_TRUE(console_.starts_with("ProcessW3CLogFile::Processing: EX131127.LOG \n")) << console_;
+  EXPECT_EQ(writer_.calls[0].entries[0].value, "1.000000,10.000000");
+}
+
 TEST_F(LogProcessorTest, HourlyFilesAddUp) {
   WriteLog("ex13112705.log", std::string(kHeader) + "d alice 10\r\n");
   WriteLog("ex13112706.log", std::string(kHeader) + "d alice 5\r\nd bob 1\r\n");

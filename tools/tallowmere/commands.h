@@ -18,4 +18,7 @@ CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context);
 // "access check ADDRESS" over liblistprov and libsmtpprov.
 void RegisterStoreCommands(CLI::App& app, HostContext& context);
 
+// "stats process DEFINITION-FILE": log processing through libstatslog.
+void RegisterLogProcessingCommands(CLI::App& stats, HostContext& context);
+
 }  // namespace tallowmere::host

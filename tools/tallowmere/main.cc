@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
                  "Directory of the lib*.so files (default: $TALLOWMERE_LIBRARY_DIR, else ../lib beside this "
                  "program)");
 
-  tallowmere::host::RegisterStatsCommands(app, context);
+  CLI::App* stats = tallowmere::host::RegisterStatsCommands(app, context);
+  tallowmere::host::RegisterLogProcessingCommands(*stats, context);
   tallowmere::host::RegisterStoreCommands(app, context);
 
   try {
