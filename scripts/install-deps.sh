@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when missing.
+#   install-deps.sh           what building and the demonstration need
+#   install-deps.sh --tests   also what only tests need (a headless browser
+#                             for the chart and report test)
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -9,6 +12,9 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   mawk
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(chromium)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,7 +8,7 @@ build=build; flags=()
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan; flags=(-DTALLOWMERE_SANITIZE=ON -DTALLOWMERE_BENCH=OFF)
 fi
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
 cmake --build "$build" -j"$(nproc)"
 # Services the tests need (a private MariaDB server, unixODBC configuration)

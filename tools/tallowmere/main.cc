@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/tallowmere/commands.h"
+#include "tools/tallowmere/product_commands.h"
 
 int main(int argc, char** argv) {
   using tallowmere::host::HostContext;
@@ -21,7 +22,8 @@ int main(int argc, char** argv) {
                  "Directory of the lib*.so files (default: $TALLOWMERE_LIBRARY_DIR, else ../lib beside this "
                  "program)");
 
-  tallowmere::host::RegisterStatsCommands(app, context);
+  CLI::App* stats = tallowmere::host::RegisterStatsCommands(app, context);
+  tallowmere::host::RegisterProductCommands(app, stats, context);
 
   try {
     app.parse(argc, argv);

@@ -14,3 +14,7 @@ target_sources(tallowmere PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/svg_chart.cc
 )
 target_link_libraries(tallowmere PRIVATE provider common platform)
+# Where an installation puts the libraries, relative to the prefix, so that
+# the installed program finds them (library.cc).
+include(GNUInstallDirs)
+target_compile_definitions(tallowmere PRIVATE TALLOWMERE_INSTALL_LIBDIR="${CMAKE_INSTALL_LIBDIR}")
