@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, when missing.
+#   install-deps.sh           what building and the demonstration need
+#   install-deps.sh --tests   also what only tests need (a headless browser
+#                             for the chart and report test)
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -10,6 +13,9 @@ packages=(
   mawk time
   clang-14 libclang-rt-14-dev
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(chromium)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,7 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 fi
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
 cmake --build "$build" -j"$(nproc)"
 # Services the tests need (private MariaDB servers, unixODBC configuration)

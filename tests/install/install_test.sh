@@ -98,4 +98,13 @@ cmake -S "$source/tests/install/host" -B "$work/host-build" "${cmake_flags[@]}" 
 cmake --build "$work/host-build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "building the CMake host failed"; }
 echo "== host built with find_package(Tallowmere)"
 "$work/host-build/install_host" || fail "the CMake host failed"
+
+# The installed program finds the installed libraries and schema scripts.
+if [ -x "$prefix/bin/tallowmere" ] && "$prefix/bin/tallowmere" --help | grep -q doctor; then
+  env -u LD_LIBRARY_PATH "$prefix/bin/tallowmere" doctor >"$work/doctor.txt" 2>&1 \
+    || { cat "$work/doctor.txt"; fail "tallowmere doctor of the installed tree found problems"; }
+  grep -qF "ok       $prefix/bin/../lib/libstatslog.so" "$work/doctor.txt" \
+    || { cat "$work/doctor.txt"; fail "the installed program does not use the installed libraries"; }
+  echo "== installed tallowmere doctor: everything works"
+fi
 echo "install_test: passed (${libraries[*]})"

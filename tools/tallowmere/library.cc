@@ -40,7 +40,17 @@ std::string LibraryDirectory(const std::string& option) {
   if (length <= 0) return "../lib";
   std::string executable(buffer.data(), static_cast<size_t>(length));
   const size_t slash = executable.rfind('/');
-  return (slash == std::string::npos ? std::string(".") : executable.substr(0, slash)) + "/../lib";
+  const std::string bin = slash == std::string::npos ? std::string(".") : executable.substr(0, slash);
+#ifdef TALLOWMERE_INSTALL_LIBDIR
+  // Installed under a prefix whose library directory is not "lib" (Debian's
+  // /usr/lib/x86_64-linux-gnu): use the one the installation put them in.
+  const std::string installed = bin + "/../" TALLOWMERE_INSTALL_LIBDIR;
+  if (access((bin + "/../lib/libstatslog.so").c_str(), F_OK) != 0 &&
+      access((installed + "/libstatslog.so").c_str(), F_OK) == 0) {
+    return installed;
+  }
+#endif
+  return bin + "/../lib";
 }
 
 }  // namespace tallowmere::host

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/tallowmere/commands.h"
+#include "tools/tallowmere/product_commands.h"
 
 int main(int argc, char** argv) {
   using tallowmere::host::HostContext;
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   CLI::App* stats = tallowmere::host::RegisterStatsCommands(app, context);
   tallowmere::host::RegisterLogProcessingCommands(*stats, context);
   tallowmere::host::RegisterStoreCommands(app, context);
+  tallowmere::host::RegisterProductCommands(app, stats, context);
 
   try {
     app.parse(argc, argv);
