@@ -12,9 +12,13 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "demo_test: $*" >&2; sed 's/^/    | /' "$work/out.txt" >&2; exit 1; }
 # The demo drives the log processing and store commands of the program;
 # until the program has them the test is reported as skipped (code 77).
-for command in "stats process" lists access blacklist; do
+has_command() {  # has_command PARENT-WORDS... NAME: the parent's help lists NAME
+  local name="${*: -1}"
+  "$build/bin/tallowmere" "${@:1:$#-1}" --help 2>/dev/null | grep -qE "^  $name( |$)"
+}
+for command in "stats process" "lists" "access" "blacklist"; do
   # shellcheck disable=SC2086
-  if ! "$build/bin/tallowmere" $command --help >/dev/null 2>&1; then
+  if ! has_command $command; then
     echo "demo_test: skipped: tallowmere has no \"$command\" command yet"
     exit 77
   fi
