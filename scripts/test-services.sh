@@ -180,7 +180,7 @@ ENV
   stop)
     for s in "$dir"/*/; do
       name="$(basename "$s")"
-      [ -f "$dir/$name/pid" ] && server_signal "$name" TERM
+      if [ -f "$dir/$name/pid" ]; then server_signal "$name" TERM; fi
     done
     ;;
   server-start)
