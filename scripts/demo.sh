@@ -138,8 +138,10 @@ for d in $(seq -w 1 "$days"); do
   progress "day $d of $days"
   definition "$d" SMTP x-postoffice 0 >"$work/definitions/postoffices-$d.xml"
   definition "$d" SMTP-Users cs-username 1 >"$work/definitions/users-$d.xml"
-  "$tallowmere" stats process "$work/definitions/postoffices-$d.xml" >>"$work/process.log" 2>&1
-  "$tallowmere" stats process "$work/definitions/users-$d.xml" >>"$work/process.log" 2>&1
+  # A day without logs ends with exit code 1 and the [NODATA] state; that is
+  # part of the story (day 17), not a failure of the demonstration.
+  "$tallowmere" stats process --no-progress "$work/definitions/postoffices-$d.xml" >>"$work/process.log" 2>&1 || true
+  "$tallowmere" stats process --no-progress "$work/definitions/users-$d.xml" >>"$work/process.log" 2>&1 || true
 done
 progress_end
 echo "  $days days processed (console lines in $work/process.log)"
