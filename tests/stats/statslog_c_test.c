@@ -75,7 +75,9 @@ int main(int argc, char **argv) {
   snprintf(path, sizeof path, "%s/events.jsonl", base);
   setenv("TALLOWMERE_EVENTLOG", path, 1);
 
-  library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  /* Stays mapped after dlclose, as a host keeps it: its process-wide caches
+   * live until the process ends. */
+  library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (library == NULL) {
     fprintf(stderr, "dlopen: %s\n", dlerror());
     return 1;

@@ -10,7 +10,10 @@
 namespace tallowmere::host {
 
 Library::Library(std::string path) : path_(std::move(path)) {
-  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: the libraries keep process-wide caches (registry, INI
+  // files, mail root) for the life of the process; unloading them would only
+  // drop those caches unreleased.
+  handle_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle_ == nullptr) {
     const char* reason = dlerror();
     throw HostError(kExitNoLibrary, "cannot load " + path_ + ": " + (reason ? reason : "unknown reason"));
