@@ -5,8 +5,9 @@
 // and a URL group filter, a CONCAT group, the tab-separated filter report,
 // per-postoffice totals); the file is written as that day's log in a private
 // directory and processed with a writer that keeps the results in memory.
-// Checks: no crash, hang or undefined behaviour; no more groups than records;
-// every stored key and value is one line of text.
+// Checks: no crash, hang or undefined behaviour; no more records than lines;
+// every stored key and value is one line of text. (A record may make several
+// groups: a group value is split at ",".)
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,7 +107,6 @@ int FuzzLogFile(const uint8_t* data, size_t size) {
   logproc::ProcessOptions options;
   options.clock = [] { return int64_t{1385510400}; };
   logproc::ProcessSummary summary = logproc::ProcessLogFiles(definition, result, writer, options);
-  FUZZ_CHECK(summary.groups <= summary.records);
   FUZZ_CHECK(std::memchr(resultBuffer, '\0', sizeof resultBuffer) != nullptr);
   size_t lines = 1;
   for (char c : text) lines += (c == '\n' || c == '\r');
