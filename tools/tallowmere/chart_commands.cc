@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "tallowmere/statslog.h"
+#include "tools/tallowmere/commands.h"
 #include "tools/tallowmere/html_report.h"
 #include "tools/tallowmere/product_commands.h"
 #include "tools/tallowmere/svg_chart.h"
@@ -26,20 +27,6 @@ struct MonthOptions {
   std::string title;
 };
 
-int32_t ScopeOf(const MonthOptions& o) {
-  std::string scope = o.scope;
-  if (scope.empty()) scope = o.postoffice.empty() ? "system" : "postoffice";
-  if (scope == "system") return TALLOWMERE_SYSTEM_SCOPE;
-  if (scope == "postoffice") return TALLOWMERE_POSTOFFICE_SCOPE;
-  if (scope == "nested") return TALLOWMERE_NESTED_SCOPE;
-  int32_t number = 0;
-  const auto [end, error] = std::from_chars(scope.data(), scope.data() + scope.size(), number);
-  if (error != std::errc() || end != scope.data() + scope.size()) {
-    throw HostError(kExitUsage, "--scope: expected system, postoffice, nested or a number, got \"" + scope + "\"");
-  }
-  return number;
-}
-
 void AddOptions(CLI::App* command, MonthOptions& o) {
   command->add_option("--section", o.section, "INI section (the report's log schema), e.g. SMTP")->required();
   command->add_option("--month", o.month, "Month key, e.g. D2026M11 (a day key of the month works too)")
@@ -57,7 +44,7 @@ void AddOptions(CLI::App* command, MonthOptions& o) {
 
 MonthData Read(HostContext& context, const MonthOptions& o) {
   const MonthKey month = ParseMonth(o.month);
-  StatsAddress address{o.server, ScopeOf(o), o.postoffice, o.section};
+  StatsAddress address{o.server, ParseScope(o.scope, o.postoffice), o.postoffice, o.section};
   if ((address.scope == TALLOWMERE_POSTOFFICE_SCOPE || address.scope == TALLOWMERE_NESTED_SCOPE) &&
       o.postoffice.empty()) {
     throw HostError(kExitUsage, "--postoffice is required with --scope " + o.scope);

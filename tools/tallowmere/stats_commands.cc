@@ -21,19 +21,6 @@ struct Address {
   std::string file;
 };
 
-int32_t ParseScope(const Address& address) {
-  std::string scope = address.scope;
-  if (scope.empty()) scope = address.postoffice.empty() ? "system" : "postoffice";
-  if (scope == "system") return TALLOWMERE_SYSTEM_SCOPE;
-  if (scope == "postoffice") return TALLOWMERE_POSTOFFICE_SCOPE;
-  if (scope == "nested") return TALLOWMERE_NESTED_SCOPE;
-  int32_t number = 0;
-  const auto [end, error] = std::from_chars(scope.data(), scope.data() + scope.size(), number);
-  if (error != std::errc() || end != scope.data() + scope.size()) {
-    throw HostError(kExitUsage, "--scope: expected system, postoffice, nested or a number, got \"" + scope + "\"");
-  }
-  return number;
-}
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
@@ -58,7 +45,7 @@ using SetFunction = decltype(&::SetStatsString);
 // it fits. nullopt when nothing was found.
 std::optional<std::string> ReadWhole(GetFunction get, const Address& address, const std::string& key,
                                      std::vector<std::string>* keyList) {
-  const int32_t scope = ParseScope(address);
+  const int32_t scope = ParseScope(address.scope, address.postoffice);
   for (int32_t size = 1024;; size *= 4) {
     std::vector<char> buffer(static_cast<size_t>(size), '\0');
     const int32_t found = get(OrNull(address.server), scope, address.postoffice.c_str(), address.section.c_str(),
@@ -103,7 +90,7 @@ void RunSet(HostContext& context, SetFunction set, const Address& address, const
             const std::optional<std::string>& value) {
   std::vector<char> keyBuffer(key.begin(), key.end());
   keyBuffer.push_back('\0');
-  const int32_t ok = set(OrNull(address.server), ParseScope(address), address.postoffice.c_str(),
+  const int32_t ok = set(OrNull(address.server), ParseScope(address.scope, address.postoffice), address.postoffice.c_str(),
                          address.file.c_str(), address.section.c_str(), keyBuffer.data(),
                          value ? value->c_str() : nullptr);
   nlohmann::json result{{"section", address.section}, {"file", address.file}, {"key", keyBuffer.data()}};
@@ -154,6 +141,20 @@ const char* StateName(int32_t state) {
 
 }  // namespace
 
+int32_t ParseScope(const std::string& scopeText, const std::string& postoffice) {
+  std::string scope = scopeText;
+  if (scope.empty()) scope = postoffice.empty() ? "system" : "postoffice";
+  if (scope == "system") return TALLOWMERE_SYSTEM_SCOPE;
+  if (scope == "postoffice") return TALLOWMERE_POSTOFFICE_SCOPE;
+  if (scope == "nested") return TALLOWMERE_NESTED_SCOPE;
+  int32_t number = 0;
+  const auto [end, error] = std::from_chars(scope.data(), scope.data() + scope.size(), number);
+  if (error != std::errc() || end != scope.data() + scope.size()) {
+    throw HostError(kExitUsage, "--scope: expected system, postoffice, nested or a number, got \"" + scope + "\"");
+  }
+  return number;
+}
+
 CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context) {
   CLI::App* stats = app.add_subcommand("stats", "Statistics values, status flags, month summaries and purges (libstatslog)");
   stats->require_subcommand(1);
@@ -175,7 +176,7 @@ CLI::App* RegisterStatsCommands(CLI::App& app, HostContext& context) {
   summary->callback([&context, summaryAddress, period, summaryKey] {
     auto generate = context.Load("statslog").Function<decltype(&::GeneratePeriodSummary)>("GeneratePeriodSummary");
     const Address& a = *summaryAddress;
-    const int32_t scope = ParseScope(a);
+    const int32_t scope = ParseScope(a.scope, a.postoffice);
     const int32_t state = WithConsoleOnStderr([&] {
       return generate(OrNull(a.server), scope, a.postoffice.c_str(), a.section.c_str(), period->c_str(), 0,
                       summaryKey->c_str(), 0);
