@@ -240,10 +240,27 @@ bool IniWriteStrings(std::string_view path, std::string_view section, const std:
   }
 }
 
+namespace {
+
+// Loads the file for a whole-section or whole-value read; nullptr when it is
+// missing (no such file, or a directory under its name) or unreadable,
+// telling the two apart through `unreadable`.
+std::shared_ptr<const IniDocument> LoadForRead(std::string_view path, bool* unreadable) {
+  std::shared_ptr<const IniDocument> document = Load(path);
+  if (unreadable != nullptr) {
+    const int error = document ? 0 : LastError();
+    *unreadable = error != 0 && error != ENOENT && error != ENOTDIR && error != EISDIR;
+  }
+  return document;
+}
+
+}  // namespace
+
 std::optional<std::vector<std::pair<std::string, std::string>>> IniReadSection(std::string_view path,
-                                                                               std::string_view section) {
+                                                                               std::string_view section,
+                                                                               bool* unreadable) {
   try {
-    std::shared_ptr<const IniDocument> document = Load(path);
+    std::shared_ptr<const IniDocument> document = LoadForRead(path, unreadable);
     if (!document) return std::nullopt;
     int index = document->FindSection(section);
     if (index < 0) return std::nullopt;
@@ -258,6 +275,22 @@ std::optional<std::vector<std::pair<std::string, std::string>>> IniReadSection(s
     return result;
   } catch (...) {
     SetLastError(ENOMEM);
+    if (unreadable != nullptr) *unreadable = true;
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> IniGetValue(std::string_view path, std::string_view section, std::string_view key,
+                                       bool* unreadable) {
+  try {
+    std::shared_ptr<const IniDocument> document = LoadForRead(path, unreadable);
+    if (!document || key.empty()) return std::nullopt;
+    const int line = document->FindKey(document->FindSection(section), key);
+    if (line < 0) return std::nullopt;
+    return std::string(document->Value(document->lines()[static_cast<size_t>(line)]));
+  } catch (...) {
+    SetLastError(ENOMEM);
+    if (unreadable != nullptr) *unreadable = true;
     return std::nullopt;
   }
 }

@@ -51,9 +51,17 @@ bool IniWriteStrings(std::string_view path, std::string_view section, const std:
 
 // Every key of a section with its value as IniGetString would return it (first
 // of duplicate keys wins; file order). nullopt when the file or the section is
-// missing.
+// missing, or when the file exists but cannot be read; `unreadable`, when
+// given, tells the last case apart (true; LastError set).
 std::optional<std::vector<std::pair<std::string, std::string>>> IniReadSection(std::string_view path,
-                                                                               std::string_view section);
+                                                                               std::string_view section,
+                                                                               bool* unreadable = nullptr);
+
+// The whole value of one key, as IniGetString would return it uncut. nullopt
+// when the file, section or key is missing or the key is empty, and when the
+// file cannot be read (`unreadable` set to true as above).
+std::optional<std::string> IniGetValue(std::string_view path, std::string_view section, std::string_view key,
+                                       bool* unreadable = nullptr);
 
 // Drops every cached parse (tests and benchmarks measure cold reads with it).
 void IniClearCache();

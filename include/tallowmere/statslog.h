@@ -58,7 +58,10 @@ enum {
 
 /* Turns one day's log files into statistics as the report definition says.
  * Always returns 0; a version failure leaves a message in resultText (its
- * first byte is NUL otherwise); missing data shows in the "State" flag. */
+ * first byte is NUL otherwise); missing data shows in the "State" flag. A
+ * log file that is there but cannot be opened or read to its end leaves
+ * "<FAILURE>Log File Unreadable: [path]</FAILURE>" in resultText and stores
+ * nothing, flags included. */
 TALLOWMERE_STATSLOG_API int32_t ProcessDelimitedLogFile(const char *definition, int32_t reserved,
                                                         char *resultText,
                                                         const int32_t *resultTextSize);
@@ -120,7 +123,8 @@ TALLOWMERE_STATSLOG_API int32_t PurgeStatsCacheBeforeDate(const char *date);
  * month's completeness: 1 complete, -1 partial, -2 no data. A single key
  * returns 0. 0 also for refused input (null section, period path or key, a
  * month outside 1-12, a server or postoffice of 256 characters or more, an
- * unsafe name), with nothing written. */
+ * unsafe name), and when a day file is there but cannot be read, with
+ * nothing written. */
 TALLOWMERE_STATSLOG_API int32_t GeneratePeriodSummary(const char *server, int32_t scope,
                                                       const char *postoffice, const char *section,
                                                       const char *periodPath, int32_t reserved1,

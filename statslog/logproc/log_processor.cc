@@ -1,9 +1,11 @@
 #include "statslog/logproc/log_processor.h"
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/last_error.h"
 #include "statslog/logproc/aggregation.h"
 #include "statslog/logproc/log_file_names.h"
 #include "statslog/logproc/report_definition.h"
@@ -44,17 +46,34 @@ int64_t Now(const ProcessOptions& options) {
 
 ReadOutcome ReadLogFile(LogReader& reader, const std::string& path) {
   platform::InputFile file;
-  if (!file.Open(path)) return ReadOutcome::kNotOpened;
+  if (!file.Open(path)) {
+    // No such file, or a directory under its name: no log. Anything else
+    // (no permission, an I/O error) is a log that cannot be read.
+    const int error = platform::LastError();
+    const bool missing = error == ENOENT || error == ENOTDIR || error == EISDIR;
+    return missing ? ReadOutcome::kNotOpened : ReadOutcome::kReadError;
+  }
   LineReader lines([&file](char* buffer, size_t size) { return file.Read(buffer, size); });
   return reader.ReadStream(lines);
 }
 
+enum class DayRead { kData, kNoData, kUnreadable };
+
 // Reads the daily file, or the hourly files when there is no daily file.
-// True when at least one file was read to its end.
-bool ReadDay(const ReportDefinition& def, LogReader& reader, std::FILE* console) {
+// kData when at least one file was read to its end; kUnreadable (with the
+// file's path) when a file is there but could not be opened or read.
+DayRead ReadDay(const ReportDefinition& def, LogReader& reader, std::FILE* console, std::string& unreadable) {
   const std::optional<std::string> directory = LogDirectory(def);
   const std::optional<std::string> daily = LogFileName(def);
-  if (!directory || !daily) return false;
+  if (!directory || !daily) return DayRead::kNoData;
+
+  auto read = [&](const std::string& name) {
+    PrintProcessing(console, name);
+    const std::string path = LogFilePath(def, *directory, name);
+    const ReadOutcome outcome = ReadLogFile(reader, path);
+    if (outcome == ReadOutcome::kReadError) unreadable = path;
+    return outcome;
+  };
 
   platform::DirectorySearch search;
   platform::DirectoryEntry entry;
@@ -62,18 +81,19 @@ bool ReadDay(const ReportDefinition& def, LogReader& reader, std::FILE* console)
     search.Close();
     // A directory or a hidden entry under the daily name holds no log, and
     // the hourly files are then not tried.
-    if ((entry.attributes & platform::kAttrDirectory) != 0 || entry.name.starts_with(".")) return false;
-    PrintProcessing(console, entry.name);
-    return ReadLogFile(reader, LogFilePath(def, *directory, entry.name)) == ReadOutcome::kRead;
+    if ((entry.attributes & platform::kAttrDirectory) != 0 || entry.name.starts_with(".")) return DayRead::kNoData;
+    const ReadOutcome outcome = read(entry.name);
+    if (outcome == ReadOutcome::kReadError) return DayRead::kUnreadable;
+    return outcome == ReadOutcome::kRead ? DayRead::kData : DayRead::kNoData;
   }
 
   bool any = false;
   for (int hour = 0; hour < 24; ++hour) {
-    const std::string name = *LogFileName(def, hour);
-    PrintProcessing(console, name);
-    if (ReadLogFile(reader, LogFilePath(def, *directory, name)) == ReadOutcome::kRead) any = true;
+    const ReadOutcome outcome = read(*LogFileName(def, hour));
+    if (outcome == ReadOutcome::kReadError) return DayRead::kUnreadable;
+    if (outcome == ReadOutcome::kRead) any = true;
   }
-  return any;
+  return any ? DayRead::kData : DayRead::kNoData;
 }
 
 }  // namespace
@@ -86,7 +106,17 @@ ProcessSummary ProcessLogFiles(std::string_view definition, ResultText& result, 
   LogReader reader(def, rows, result);
   ProcessSummary summary;
 
-  if (ReadDay(def, reader, options.console)) {
+  std::string unreadable;
+  const DayRead day = ReadDay(def, reader, options.console, unreadable);
+  if (day == DayRead::kUnreadable) {
+    // A log that is there but cannot be read is not a day without data:
+    // nothing is stored and no flag is written, so the day stays as it was
+    // and a later run counts it whole.
+    result.Set("<FAILURE>Log File Unreadable: [" + unreadable + "]</FAILURE>");
+    Print(options.console, "Processed: Log File Unreadable\n");
+    return summary;
+  }
+  if (day == DayRead::kData) {
     summary.resultsStored = true;
     summary.records = reader.recordsCounted();
     summary.groups = rows.rowCount();

@@ -22,9 +22,9 @@ namespace tallowmere::logproc {
 
 enum class ReadOutcome {
   kRead,           // opened and read to its end
-  kNotOpened,      // missing or unreadable
+  kNotOpened,      // missing
   kVersionFailed,  // a "#Version" directive lacked MINVERSION; message in the result text
-  kReadError,      // a read failed part way
+  kReadError,      // there, but it could not be opened or a read failed part way
 };
 
 class LogReader {

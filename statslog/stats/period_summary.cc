@@ -110,7 +110,9 @@ std::optional<int32_t> GeneratePeriodSummaryCore(const SummaryRequest& request) 
     double sum = 0.0;
     for (int day = 1; day <= days; ++day) {
       const std::string dayKey = FormatDayKey(monthKey, day);
-      sum += LeadingNumber(ReadStatsValue(valuesFile(dayKey), request.key));
+      bool unreadable = false;
+      sum += LeadingNumber(ReadStatsValue(valuesFile(dayKey), request.key, &unreadable));
+      if (unreadable) return std::nullopt;  // a sum without that day would be wrong
     }
     std::string text;
     AppendFixed(text, sum);
@@ -124,7 +126,12 @@ std::optional<int32_t> GeneratePeriodSummaryCore(const SummaryRequest& request) 
   std::string console;
   for (int day = 1; day <= days; ++day) {
     const std::string dayKey = FormatDayKey(monthKey, day);
-    const auto entries = ReadStatsSection(valuesFile(dayKey));
+    bool unreadable = false;
+    const auto entries = ReadStatsSection(valuesFile(dayKey), &unreadable);
+    // A day file that is there but cannot be read is not a day without data:
+    // the month would be reported complete (or partial) without it. Nothing
+    // is written; the next summary, once the file reads, is whole.
+    if (unreadable) return std::nullopt;
     const bool hasData = entries && !entries->empty();
     state = NextSummaryState(state, hasData);
     if (!hasData) continue;

@@ -62,28 +62,19 @@ int ReadStatsString(const StatsFile& file, const char* key, char* result, size_t
   return 1;
 }
 
-std::string ReadStatsValue(const StatsFile& file, std::string_view key) {
+std::string ReadStatsValue(const StatsFile& file, std::string_view key, bool* unreadable) {
+  if (unreadable != nullptr) *unreadable = false;
   const auto location = Locate(file);
   if (!location || key.empty()) return {};
-  const std::string section(file.section);
-  const std::string name(key);
-  // Grow the buffer until the value fits with room to spare: then it is whole.
-  std::string value(256, '\0');
-  while (true) {
-    const size_t copied =
-        platform::IniGetString(location->filePath, section.c_str(), name.c_str(), "", value.data(), value.size());
-    if (copied + 1 < value.size()) {
-      value.resize(copied);
-      return value;
-    }
-    value.assign(value.size() * 4, '\0');
-  }
+  return platform::IniGetValue(location->filePath, file.section, key, unreadable).value_or(std::string());
 }
 
-std::optional<std::vector<std::pair<std::string, std::string>>> ReadStatsSection(const StatsFile& file) {
+std::optional<std::vector<std::pair<std::string, std::string>>> ReadStatsSection(const StatsFile& file,
+                                                                                 bool* unreadable) {
+  if (unreadable != nullptr) *unreadable = false;
   const auto location = Locate(file);
   if (!location) return std::nullopt;
-  return platform::IniReadSection(location->filePath, file.section);
+  return platform::IniReadSection(location->filePath, file.section, unreadable);
 }
 
 bool WriteStatsString(const StatsFile& file, std::string_view key, const char* value) {

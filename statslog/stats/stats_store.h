@@ -46,12 +46,15 @@ struct StatsFile {
 int ReadStatsString(const StatsFile& file, const char* key, char* result, size_t size);
 
 // The whole value of `key` ("" when the file, section or key is missing, or
-// the value is empty). Creates nothing.
-std::string ReadStatsValue(const StatsFile& file, std::string_view key);
+// the value is empty). Creates nothing. `unreadable`, when given, is set to
+// true when the file exists but cannot be read (the result is then "").
+std::string ReadStatsValue(const StatsFile& file, std::string_view key, bool* unreadable = nullptr);
 
 // Every key of the section with its value, in file order; nullopt when the
-// file or section is missing or the address is refused. Creates nothing.
-std::optional<std::vector<std::pair<std::string, std::string>>> ReadStatsSection(const StatsFile& file);
+// file or section is missing, the address is refused, or the file cannot be
+// read (`unreadable` as above). Creates nothing.
+std::optional<std::vector<std::pair<std::string, std::string>>> ReadStatsSection(const StatsFile& file,
+                                                                                 bool* unreadable = nullptr);
 
 // SetStatsString / SetStatsStatusString: creates the directory chain, then
 // writes key = value (value null removes the key). Every "=" of the key is

@@ -122,12 +122,8 @@ class StatslogFaultTest : public StatsFixture {
       for (; !done && n < 2000; ++n) {
         reset();
         platform::IniClearCache();
-        // Faults of the writing side. (A day file or log file that cannot be
-        // opened reads as missing: see ReadFaultsCountAsMissingData.)
-        platform::ArmFileFault({.failAt = n,
-                                .error = ENOSPC,
-                                .operations = platform::kAllFileOperations & ~platform::kFileOpen,
-                                .persistent = persistent});
+        platform::ArmFileFault(
+            {.failAt = n, .error = ENOSPC, .operations = platform::kAllFileOperations, .persistent = persistent});
         call();
         done = platform::InjectedFileFaults() == 0;
         platform::DisarmFileFault();
@@ -201,29 +197,48 @@ TEST_F(StatslogFaultTest, CountdownOverOnePeriodSummary) {
       [&] { GeneratePeriodSummary("MX1", 0, "", "SMTP", "D2013M11", 0, "", 0); });
 }
 
-// A day file that cannot be opened must not give a month that is reported
-// complete but lacks that day; the next summary, once the file can be read,
-// is complete and whole. Disabled: today the INI read cannot tell an
-// unreadable file from a missing one, so the summary reports 1 (complete)
-// with the day left out (reported to the lead; enable once fixed).
-TEST_F(StatslogFaultTest, DISABLED_ReadFaultsCountAsMissingData) {
+// A day file or a log file that is there but cannot be read is not missing
+// data: the call stores nothing (a month summarised without that day, or a
+// day flagged [NODATA], would be wrong), and the next call, once the file
+// reads, is whole.
+TEST_F(StatslogFaultTest, UnreadableFilesAreNotMissingData) {
   Disarm disarm;
   for (int day = 1; day <= 30; ++day) {
     char name[64];
     std::snprintf(name, sizeof name, "System/STATSROOT/Servers/MX1/D2013M11D%02d.INI", day);
     WriteText(name, "[SMTP]\r\nalice=1\r\n");
   }
-  platform::IniClearCache();
-  platform::ArmFileFault({.failAt = 3, .error = EIO, .operations = platform::kFileOpen});
-  int32_t faulty = GeneratePeriodSummary("MX1", 0, "", "SMTP", "D2013M11", 0, "", 0);
-  platform::DisarmFileFault();
-  ASSERT_EQ(platform::InjectedFileFaults(), 1u);
-  std::string total = ReadTree()["System/STATSROOT/Servers/MX1/D2013M11.INI"]["SMTP"]["alice"];
-  EXPECT_TRUE(faulty != 1 || total.substr(0, 3) == "30.") << "a month summarised without one day reported complete: "
-                                                           << total;
+  const std::string monthFile = "System/STATSROOT/Servers/MX1/D2013M11.INI";
+  for (const char* key : {"", "alice"}) {
+    SCOPED_TRACE(std::string("key \"") + key + "\"");
+    platform::IniClearCache();
+    platform::ArmFileFault({.failAt = 3, .error = EIO, .operations = platform::kFileOpen});
+    EXPECT_EQ(GeneratePeriodSummary("MX1", 0, "", "SMTP", "D2013M11", 0, key, 0), 0);
+    platform::DisarmFileFault();
+    ASSERT_EQ(platform::InjectedFileFaults(), 1u);
+    const TreeValues tree = ReadTree();
+    EXPECT_EQ(tree.count(monthFile), 0u) << "a month was written without one of its days";
+    EXPECT_EQ(tree.count("System/STATSROOT/Flags/Servers/MX1/D2013M11.INI"), 0u) << "flags were written";
+  }
   platform::IniClearCache();
   EXPECT_EQ(GeneratePeriodSummary("MX1", 0, "", "SMTP", "D2013M11", 0, "", 0), 1);
-  EXPECT_EQ(ReadTree()["System/STATSROOT/Servers/MX1/D2013M11.INI"]["SMTP"]["alice"].substr(0, 3), "30.");
+  EXPECT_EQ(ReadTree()[monthFile]["SMTP"]["alice"].substr(0, 3), "30.");
+
+  // The log of a day: found, but it cannot be opened.
+  const std::string logs = base_ + "/logs";
+  WriteLog(logs, {"alice", "bob"});
+  const std::string definition = Definition(logs, "<RESULTTYPE>1</RESULTTYPE>");
+  const TreeValues before = ReadTree();
+  char result[256];
+  platform::ArmFileFault({.failAt = 1, .error = EACCES, .operations = platform::kFileOpen});
+  logproc::ProcessDelimitedLogFile(definition, result, sizeof result);
+  platform::DisarmFileFault();
+  ASSERT_EQ(platform::InjectedFileFaults(), 1u);
+  EXPECT_EQ(std::string(result), "<FAILURE>Log File Unreadable: [" + logs + "/ex131127.log]</FAILURE>");
+  EXPECT_EQ(ReadTree(), before) << "an unreadable log changed the statistics";
+  logproc::ProcessDelimitedLogFile(definition, result, sizeof result);
+  EXPECT_EQ(result[0], '\0');
+  EXPECT_EQ(ReadTree()["System/STATSROOT/Servers/MX1/D2013M11D27.INI"]["SMTP"]["bob"], "1.000000,100.000000,1.000000");
 }
 
 // Everything below `root` except the mail root: path → bytes (directories "").

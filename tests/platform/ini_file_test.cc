@@ -12,11 +12,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/fault_injection.h"
 #include "platform/last_error.h"
 #include "support/scratch_dir.h"
 
@@ -381,6 +383,34 @@ TEST_F(IniFileTest, ReadSectionGivesFirstOfEachKey) {
   EXPECT_FALSE(IniReadSection(dir_ / "none.ini", "s").has_value());
   auto empty = IniReadSection(file_, "s ");
   ASSERT_TRUE(empty.has_value());
+}
+
+TEST_F(IniFileTest, WholeReadsTellAnUnreadableFileFromAMissingOne) {
+  const std::string longValue(5000, 'x');
+  ScratchDir::Write(file_, "[s]\r\nk=" + longValue + "\r\n");
+  std::filesystem::create_directory(dir_ / "dir.ini");
+  bool unreadable = true;
+  EXPECT_EQ(IniGetValue(file_, " S ", "K", &unreadable), longValue);
+  EXPECT_FALSE(unreadable);
+  for (const auto& [path, key] : {std::pair{file_, "none"}, {dir_ / "none.ini", "k"}, {dir_ / "dir.ini", "k"}}) {
+    unreadable = true;
+    EXPECT_FALSE(IniGetValue(path, "s", key, &unreadable).has_value()) << path;
+    EXPECT_FALSE(unreadable) << path;
+    unreadable = true;
+    EXPECT_FALSE(IniReadSection(path, key == std::string("none") ? "none" : "s", &unreadable).has_value()) << path;
+    EXPECT_FALSE(unreadable) << path;
+  }
+  for (int read = 0; read < 2; ++read) {
+    IniClearCache();
+    ArmFileFault({.failAt = 1, .error = EIO, .operations = kFileOpen});
+    unreadable = false;
+    const bool found = read == 0 ? IniGetValue(file_, "s", "k", &unreadable).has_value()
+                                 : IniReadSection(file_, "s", &unreadable).has_value();
+    DisarmFileFault();
+    EXPECT_FALSE(found);
+    EXPECT_TRUE(unreadable);
+    EXPECT_EQ(LastError(), EIO);
+  }
 }
 
 // ---------------------------------------------------------------------------
