@@ -14,7 +14,7 @@ packages=(
   clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(chromium)
+  packages+=(chromium locales)
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -25,4 +25,11 @@ if ((${#missing[@]})); then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# A locale with a decimal comma, for the tests that check that a host's
+# locale never changes stored numbers.
+if [ "${1:-}" = "--tests" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $SUDO locale-gen >/dev/null
 fi

@@ -174,7 +174,7 @@ export TALLOWMERE_TEST_SQLITE_DSN=tallowmere_sqlite
 export TALLOWMERE_TEST_SQLITE_DRIVER=SQLite3
 export TALLOWMERE_TEST_SQLITE_SCHEMA='$root/schema/sqlite.sql'
 export TALLOWMERE_TEST_MARIADB_SCHEMA='$root/schema/mariadb.sql'
-export LSAN_OPTIONS='suppressions=$root/tests/lsan.supp:print_suppressions=0'
+export LSAN_OPTIONS='suppressions=$root/scripts/lsan.supp:print_suppressions=0'
 ENV
     ;;
   stop)

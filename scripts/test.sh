@@ -24,4 +24,13 @@ eval "$services_env"
 export TALLOWMERE_TEST_REQUIRE_SERVICES=1
 # Every test without a time limit of its own gets one, so a hang fails the
 # run instead of stalling it.
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900
+if ! ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 900; then
+  # Run the failed tests again one at a time, so that their output ends the
+  # log (where a CI summary shows it) and a failure that depends on what ran
+  # beside it shows as such. The run stays failed either way.
+  echo "== The failed tests again, one at a time:"
+  if ctest --test-dir "$build" --rerun-failed --output-on-failure --timeout 900; then
+    echo "== They passed when run alone: they fail only beside other tests."
+  fi
+  exit 1
+fi

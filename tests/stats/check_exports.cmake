@@ -1,8 +1,7 @@
 # Checks that a shared library exports exactly the documented functions.
-#   cmake -DLIBRARY=libstatslog.so -DEXPECTED=A,B [-DOPTIONAL=C,D] -P check_exports.cmake
+#   cmake -DLIBRARY=libstatslog.so -DEXPECTED=A,B -P check_exports.cmake
 cmake_minimum_required(VERSION 3.25)
 string(REPLACE "," ";" EXPECTED "${EXPECTED}")
-string(REPLACE "," ";" OPTIONAL "${OPTIONAL}")
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "nm failed on ${LIBRARY}")
@@ -14,7 +13,7 @@ foreach(line IN LISTS lines)
   list(APPEND exported ${name})
 endforeach()
 foreach(name IN LISTS exported)
-  if(NOT name IN_LIST EXPECTED AND NOT name IN_LIST OPTIONAL)
+  if(NOT name IN_LIST EXPECTED)
     message(FATAL_ERROR "${LIBRARY} exports ${name}, which is not documented")
   endif()
 endforeach()
