@@ -2,13 +2,20 @@
 // the writers. See file_replace.h.
 #include "platform/file_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <set>
+#include <string_view>
+#include <utility>
 
 #include "platform/fault_injection.h"
 #include "platform/last_error.h"
@@ -40,12 +47,61 @@ bool WriteAll(int fd, std::string_view data) {
 
 // Hidden, and without an ".INI" ending, so directory searches for "*.INI"
 // never report a replacement in progress.
+constexpr std::string_view kTemporaryPrefix = ".tallowmere-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
 std::string TemporaryName() {
   static std::atomic<unsigned long> counter{0};
   char name[64];
   std::snprintf(name, sizeof name, ".tallowmere-%lx-%lx.tmp", static_cast<unsigned long>(::getpid()),
                 counter.fetch_add(1, std::memory_order_relaxed));
   return name;
+}
+
+// Directories (device, inode) this process has already swept.
+class SweptDirectories {
+ public:
+  static SweptDirectories& Instance() {
+    static SweptDirectories* instance = [] {
+      static SweptDirectories swept;
+      // A child forked while another thread held the mutex would wait forever.
+      pthread_atfork([] { swept.mutex_.lock(); }, [] { swept.mutex_.unlock(); }, [] { swept.mutex_.unlock(); });
+      return &swept;
+    }();
+    return *instance;
+  }
+  // True the first time it is asked for a directory.
+  bool FirstVisit(const struct stat& st) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return seen_.insert({st.st_dev, st.st_ino}).second;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::pair<dev_t, ino_t>> seen_;
+};
+
+// A writer killed between creating its temporary file and the rename leaves
+// that file behind. Temporary files are only made under the directory lock,
+// so whoever holds the lock may remove every one it finds: each process does
+// it the first time it writes into a directory. Best effort; never fails.
+void RemoveOrphanedTemporaries(int directoryFd) {
+  struct stat st;
+  if (::fstat(directoryFd, &st) != 0 || !SweptDirectories::Instance().FirstVisit(st)) return;
+  const int listFd = ::openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listFd < 0) return;
+  DIR* listing = ::fdopendir(listFd);
+  if (listing == nullptr) {
+    ::close(listFd);
+    return;
+  }
+  while (const struct dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (name.starts_with(kTemporaryPrefix) && name.ends_with(kTemporarySuffix)) {
+      ::unlinkat(directoryFd, entry->d_name, 0);
+    }
+  }
+  ::closedir(listing);
 }
 
 }  // namespace
@@ -83,6 +139,7 @@ DirectoryLock::DirectoryLock(const std::string& directory) {
       return;
     }
   }
+  RemoveOrphanedTemporaries(fd.get());
   fd_ = std::move(fd);  // closing the descriptor releases the lock
 }
 

@@ -39,7 +39,9 @@ bool SplitNativePath(const std::string& native, std::string& directory, std::str
 class DirectoryLock {
  public:
   // Opens and locks `directory`; ok() is false (LastError set) when the
-  // directory cannot be opened (missing: ENOENT) or locked.
+  // directory cannot be opened (missing: ENOENT) or locked. The first lock a
+  // process takes on a directory removes the temporary files that writers
+  // killed in the middle of a replacement left there.
   explicit DirectoryLock(const std::string& directory);
   bool ok() const { return fd_.valid(); }
   int fd() const { return fd_.get(); }
