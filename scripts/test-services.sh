@@ -50,7 +50,7 @@ make_template() {
     --skip-networking --user="$(id -un)" --log-error="$dir/build/error.log" \
     --innodb-buffer-pool-size=32M >/dev/null 2>&1 &
   local i
-  for i in $(seq 1 300); do
+  for i in $(seq 1 1200); do
     mariadb-admin --no-defaults --socket="$dir/build/sock" -u root ping >/dev/null 2>&1 && break
     sleep 0.1
   done
@@ -84,7 +84,8 @@ server_start() {
     --skip-log-bin --max-connections=500 --character-set-server=latin1 \
     --collation-server=latin1_swedish_ci "$@" >/dev/null 2>&1 &
   local i
-  for i in $(seq 1 300); do
+  # Up to 2 minutes: a start under the sanitizer test run on a busy machine can take long.
+  for i in $(seq 1 1200); do
     if [ -S "$s/sock" ] && mariadb-admin --no-defaults --socket="$s/sock" -u root ping >/dev/null 2>&1; then
       echo "$s/sock"; return 0
     fi
