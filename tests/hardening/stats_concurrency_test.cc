@@ -2,8 +2,8 @@
 // shared library, public header only).
 //
 // Writers: 8 threads in each of 4 processes set values and flags in the same
-// INI files at once; afterwards every value written is there, with the value
-// last written to it, and every file is well formed.
+// INI files at once, with readers beside them; afterwards every value written
+// is there, with the value last written to it, and every file is well formed.
 //
 // Log processing beside summaries: the days of one month are processed while
 // the month is summarised again and again; afterwards a last summary gives
@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -172,7 +173,32 @@ TEST_F(StatsConcurrencyTest, WritersInThreadsAndProcessesLoseNoValue) {
     if (pid == 0) ::_exit(writers(p) == 0 ? 0 : 1);
     children.push_back(pid);
   }
+  // Beside this process's writers, two readers: a value is either not there
+  // yet or the one written (each key but "shared" is written once), and a
+  // key list holds only written keys.
+  std::atomic<bool> writing{true};
+  std::atomic<int> wrongReads{0}, reads{0};
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&, r] {
+      for (int n = r; writing.load(); n += 7) {
+        const int p = n % kProcesses, t = (n / kProcesses) % kThreads, i = (n / (kProcesses * kThreads)) % kKeys;
+        const std::string& file = valueFiles[static_cast<size_t>(i) % valueFiles.size()];
+        const std::string value = Get(false, server, file, "SMTP", keyOf(p, t, i));
+        if (!value.empty() && value != valueOf(p, t, i)) ++wrongReads;
+        char keys[1 << 16];
+        const int32_t listed = GetStatsStatusString(server.c_str(), 0, "", "State", "D2026M12D11", "", keys, sizeof keys);
+        for (const char* key = keys; listed == 1 && *key; key += std::strlen(key) + 1)
+          if (std::string(key).rfind('p', 0) != 0) ++wrongReads;
+        ++reads;
+      }
+    });
+  }
   EXPECT_EQ(writers(0), 0);
+  writing = false;
+  for (auto& reader : readers) reader.join();
+  EXPECT_GT(reads.load(), 0);
+  EXPECT_EQ(wrongReads.load(), 0) << "of " << reads.load() << " reads";
   for (const pid_t pid : children) {
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
