@@ -5,6 +5,8 @@
 // INI files at once, with readers beside them; afterwards every value written
 // is there, with the value last written to it, and every file is well formed.
 //
+// Purges beside writers: nothing breaks, every file left is whole.
+//
 // Log processing beside summaries: the days of one month are processed while
 // the month is summarised again and again; afterwards a last summary gives
 // the same month (and the same day files) as the same calls made one after
@@ -233,6 +235,58 @@ TEST_F(StatsConcurrencyTest, WritersInThreadsAndProcessesLoseNoValue) {
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files["D2026M12D11.INI"]["SMTP"].size(), 1 + kProcesses * kThreads * ((kKeys + 1) / 2));
   EXPECT_EQ(files["Reports/Totals.INI"]["SMTP"].size(), static_cast<size_t>(kProcesses * kThreads * (kKeys / 2)));
+}
+
+// Purges beside writers. Purges take no lock: a purge may delete a file just
+// written, and a writer that re-creates a directory makes a removal fail
+// (reported, result 0). Neither may crash, race or leave a broken tree: every
+// file left is whole, no temporary file stays, and afterwards a purge with
+// nothing beside it and new writes work as always.
+TEST_F(StatsConcurrencyTest, PurgesBesideWritersLeaveOnlyWholeFiles) {
+  constexpr int kWriters = 4, kDays = 10, kRounds = 4;
+  const std::string server = "PURGED";
+  auto dayFile = [](int day) {
+    char name[16];
+    std::snprintf(name, sizeof name, "D2026M12D%02d", day);
+    return std::string(name);
+  };
+  std::atomic<int> writing{kWriters};
+  std::atomic<int> badResults{0}, purges{0};
+  std::vector<std::thread> threads;
+  for (int w = 0; w < kWriters; ++w) {
+    threads.emplace_back([&, w] {
+      for (int round = 0; round < kRounds; ++round) {
+        for (int day = 1; day <= kDays; ++day) {
+          std::string key = "w" + std::to_string(w);
+          const int32_t rc = SetStatsString(server.c_str(), 0, "", dayFile(day).c_str(), "SMTP", key.data(),
+                                            std::to_string(round).c_str());
+          if (rc != 0 && rc != 1) ++badResults;
+        }
+      }
+      --writing;
+    });
+  }
+  threads.emplace_back([&] {
+    for (int n = 0; writing.load() > 0; ++n) {
+      const int32_t rc = n % 4 == 3 ? PurgeEntireStatsCache() : PurgeStatsCacheBeforeDate("D2026M12D05");
+      if (rc != 0 && rc != 1) ++badResults;
+      ++purges;
+    }
+  });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(badResults.load(), 0);
+  EXPECT_GT(purges.load(), 0);
+  if (fs::exists(World::mailRoot + "/System/STATSROOT")) ExpectOnlyWholeIniFiles(World::mailRoot + "/System/STATSROOT");
+
+  // Afterwards, alone: the date purge removes days 1 to 5 and keeps the rest.
+  for (int day = 1; day <= kDays; ++day) {
+    std::string key = "after";
+    ASSERT_EQ(SetStatsString(server.c_str(), 0, "", dayFile(day).c_str(), "SMTP", key.data(), "1"), 1) << day;
+  }
+  EXPECT_EQ(PurgeStatsCacheBeforeDate("D2026M12D05"), 1);
+  for (int day = 1; day <= kDays; ++day)
+    EXPECT_EQ(Get(false, server, dayFile(day), "SMTP", "after"), day <= 5 ? "" : "1") << day;
+  ExpectOnlyWholeIniFiles(World::mailRoot + "/System/STATSROOT");
 }
 
 // Log processing and summaries of the same month at the same time.
