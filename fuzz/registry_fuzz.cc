@@ -1,16 +1,22 @@
 // Fuzz target: the registry-file reader. The input is a whole .reg file; it
 // is read through the public lookup (a fresh file name per input, so every
 // input is parsed anew). Lookups of the names the input itself mentions and
-// of the system's own values must return well-formed values: text values end
-// in their NUL, DWORD values have 4 bytes.
+// of the system's own values must stay well-formed through the readers the
+// libraries use: a text read ends in its NUL inside the buffer, a DWORD read
+// takes at most 4 bytes and leaves its target alone when it fails. (A value's
+// raw data may have any length: "hex(4):" with five bytes is a DWORD value of
+// five bytes, as the registry would store it.)
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "common/registry_read.h"
 #include "fuzz/fuzz_check.h"
 #include "platform/registry.h"
 
@@ -28,12 +34,24 @@ struct ScratchDirectory {
   std::string dir;
 };
 
-void CheckValue(std::string_view key, std::string_view name) {
-  auto value = platform::ReadRegistryValue(key, name);
+void CheckValue(const std::string& key, const std::string& name) {
+  (void)platform::ReadRegistryValue(key, name);  // any name, NULs included
   platform::RegistryKeyExists(key);
-  if (!value) return;
-  if (value->type == platform::kRegSz) FUZZ_CHECK(!value->data.empty() && value->data.back() == '\0');
-  if (value->type == platform::kRegDword) FUZZ_CHECK(value->data.size() == 4);
+  char text[16];
+  std::memset(text, 'x', sizeof text);
+  if (ReadRegistryString(key.c_str(), name.c_str(), text, sizeof text) == 1) {
+    FUZZ_CHECK(std::memchr(text, '\0', sizeof text) != nullptr);
+  } else {
+    FUZZ_CHECK(text[0] == '\0');
+  }
+  uint32_t dword = 0xdeadbeef;
+  if (ReadRegistryDword(key.c_str(), name.c_str(), &dword) == 1) {
+    // The C readers see the names up to their first NUL.
+    const auto seen = platform::ReadRegistryValue(key.c_str(), name.c_str());
+    FUZZ_CHECK(seen.has_value() && seen->data.size() <= 4);
+  } else {
+    FUZZ_CHECK(dword == 0xdeadbeef);
+  }
 }
 
 // Key paths ("[HKEY_LOCAL_MACHINE\...]") and value names ("name"=) as the
