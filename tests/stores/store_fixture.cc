@@ -43,6 +43,7 @@ void StoreTest::SetUp() {
   auto connection = CreateTestDatabase(engine(), &error);
   ASSERT_TRUE(connection) << error;
   connection_ = *connection;
+  if (engine() == Engine::kSqlite) connection_ += sqliteOptions_;
   const auto registry = dir_.path() / "registry.reg";
   WriteRegistry(registry, engine(), GetParam().mode, connection_);
   lib_ = std::make_unique<StoreLibrary>(library_, registry);

@@ -53,6 +53,10 @@ class StoreTest : public ::testing::TestWithParam<Backend> {
   }
 
   std::string library_;
+  // Appended to the SQLite connection string of the library and of db_ (for
+  // example ";SyncPragma=OFF" for a test that writes many rows and does not
+  // test durability).
+  std::string sqliteOptions_;
   TempDir dir_;
   std::string connection_;
   std::unique_ptr<StoreLibrary> lib_;

@@ -226,6 +226,48 @@ std::optional<std::string> DirectOdbc::QueryText(const std::string& sql) {
   return result;
 }
 
+std::vector<std::vector<std::optional<std::string>>> DirectOdbc::QueryRows(const std::string& sql,
+                                                                       std::vector<std::string>* columns) {
+  std::vector<std::vector<std::optional<std::string>>> rows;
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) return rows;
+  if (!SQL_SUCCEEDED(SQLExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                                   static_cast<SQLINTEGER>(sql.size())))) {
+    lastError_ = Diagnostic(SQL_HANDLE_STMT, stmt);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return rows;
+  }
+  SQLSMALLINT count = 0;
+  SQLNumResultCols(stmt, &count);
+  std::vector<bool> isText(static_cast<size_t>(count));
+  if (columns) columns->clear();
+  for (SQLUSMALLINT c = 1; c <= count; ++c) {
+    SQLCHAR name[128] = {0};
+    SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    SQLDescribeCol(stmt, c, name, sizeof name, &nameLength, &type, &size, &digits, &nullable);
+    isText[c - 1] = type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR || type == SQL_WCHAR ||
+                    type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR;
+    if (columns) columns->push_back(reinterpret_cast<char*>(name));
+  }
+  std::vector<char> buffer(8192);
+  while (SQL_SUCCEEDED(SQLFetch(stmt))) {
+    auto& row = rows.emplace_back();
+    for (SQLUSMALLINT c = 1; c <= count; ++c) {
+      SQLLEN length = 0;
+      const SQLSMALLINT target = isText[c - 1] ? SQL_C_BINARY : SQL_C_CHAR;
+      if (!SQL_SUCCEEDED(SQLGetData(stmt, c, target, buffer.data(), static_cast<SQLLEN>(buffer.size()), &length)) ||
+          length == SQL_NULL_DATA) {
+        row.emplace_back();
+        continue;
+      }
+      row.emplace_back(std::string(buffer.data(), static_cast<size_t>(std::min<SQLLEN>(length, buffer.size()))));
+    }
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  return rows;
+}
+
 int64_t DirectOdbc::QueryInt(const std::string& sql) {
   auto text = QueryText(sql);
   return text ? std::stoll(*text) : -999999;

@@ -60,6 +60,12 @@ class DirectOdbc {
   int64_t QueryInt(const std::string& sql);
   // First column of the first row as bytes (nullopt for NULL or no row).
   std::optional<std::string> QueryText(const std::string& sql);
+  // Every row of a query, every column: text columns as bytes, other columns
+  // as the driver's decimal text, nullopt for NULL. The column names go to
+  // *columns when given. An empty result also when the query fails
+  // (lastError() tells).
+  std::vector<std::vector<std::optional<std::string>>> QueryRows(const std::string& sql,
+                                                                 std::vector<std::string>* columns = nullptr);
   const std::string& lastError() const { return lastError_; }
 
  private:
