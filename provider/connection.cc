@@ -31,6 +31,15 @@ constexpr uint32_t kConnectPauseMs = 2000;
 constexpr uint32_t kLockWaitMs = 10000;
 constexpr uint32_t kRecyclePauseMs = 20000;
 constexpr uint32_t kFoundRowsFlag = 2;  // MariaDB Connector/ODBC OPTION bit
+// MariaDB Connector/ODBC ignores the login time-out while it waits for a
+// server's greeting, and nothing bounds a statement whose server stops
+// answering (the query time-out is enforced by the server itself). Its
+// connection-string options CONN_TIMEOUT (the connect, greeting included)
+// and READ_TIMEOUT/WRITE_TIMEOUT (each wait for the server during a
+// statement) do; they are added when neither the connection string nor its
+// DSN sets them. A statement cut by them fails as a lost connection (2013).
+constexpr uint32_t kConnectTimeoutSeconds = kLoginTimeoutSeconds;
+constexpr uint32_t kStatementTimeoutSeconds = 30;
 // Every MySQL/MariaDB session runs with NO_BACKSLASH_ESCAPES, so that the
 // doubled-apostrophe literals are exact whatever the server's sql_mode.
 constexpr const char kMySqlInitStatement[] =
@@ -157,13 +166,18 @@ std::vector<Attribute> ParseAttributes(std::string_view text) {
   return attributes;
 }
 
-// The OPTION flags of a DSN as its odbc.ini entry gives them (0 when none).
-uint32_t DsnOptionFlags(std::string_view dsn) {
-  if (dsn.empty() || dsn.size() > 255) return 0;
+// A value of a DSN's odbc.ini entry ("" when the DSN or the key is absent).
+std::string DsnValue(std::string_view dsn, const char* key) {
+  if (dsn.empty() || dsn.size() > 255) return {};
   char buffer[32] = {0};
   std::string name(dsn);
-  SQLGetPrivateProfileString(name.c_str(), "OPTION", "", buffer, sizeof buffer, "odbc.ini");
-  return static_cast<uint32_t>(std::strtoul(buffer, nullptr, 10));
+  SQLGetPrivateProfileString(name.c_str(), key, "", buffer, sizeof buffer, "odbc.ini");
+  return std::string(Trim(buffer));
+}
+
+// The OPTION flags of a DSN as its odbc.ini entry gives them (0 when none).
+uint32_t DsnOptionFlags(std::string_view dsn) {
+  return static_cast<uint32_t>(std::strtoul(DsnValue(dsn, "OPTION").c_str(), nullptr, 10));
 }
 
 void LogConnectionDiagnostic(const char* operation, SQLRETURN rc, const Diagnostic& d) {
@@ -301,9 +315,17 @@ std::string EffectiveConnectionString(std::string_view connectionString) {
   std::string result;
   size_t copied = 0;
   bool haveOption = false;
+  struct Bound {
+    const char* key;
+    uint32_t seconds;
+    bool given;
+  } bounds[] = {{"CONN_TIMEOUT", kConnectTimeoutSeconds, false},
+                {"READ_TIMEOUT", kStatementTimeoutSeconds, false},
+                {"WRITE_TIMEOUT", kStatementTimeoutSeconds, false}};
   std::string_view dsn;
   for (const Attribute& a : ParseAttributes(connectionString)) {
     if (EqualsNoCase(a.key, "DSN")) dsn = Trim(a.value);
+    for (Bound& bound : bounds) bound.given = bound.given || EqualsNoCase(a.key, bound.key);
     if (EqualsNoCase(a.key, "OPTION") || EqualsNoCase(a.key, "OPTIONS")) {
       uint32_t flags = static_cast<uint32_t>(std::strtoul(std::string(Trim(a.value)).c_str(), nullptr, 10));
       result.append(connectionString.substr(copied, a.valueBegin - copied));
@@ -323,6 +345,11 @@ std::string EffectiveConnectionString(std::string_view connectionString) {
   if (!haveOption) {
     if (!result.empty()) result += ';';
     result += "OPTION=" + std::to_string(DsnOptionFlags(dsn) | kFoundRowsFlag);
+  }
+  for (const Bound& bound : bounds) {
+    if (bound.given || !DsnValue(dsn, bound.key).empty()) continue;
+    if (!result.empty()) result += ';';
+    result += std::string(bound.key) + "=" + std::to_string(bound.seconds);
   }
   if (!result.empty()) result += ';';
   result += "INITSTMT={";

@@ -50,8 +50,11 @@ int InitializeEnvironment();
 
 // Opens one connection into session.connection with the given connection
 // string. Logs the level-8 open line (password shown as "****"). For MySql
-// the connection asks for found rows (OPTION flag 2) and runs with
-// NO_BACKSLASH_ESCAPES (INITSTMT). On failure reports through
+// the connection asks for found rows (OPTION flag 2), runs with
+// NO_BACKSLASH_ESCAPES (INITSTMT) and, unless the string or its DSN sets
+// them, gets the time bounds CONN_TIMEOUT=5, READ_TIMEOUT=30 and
+// WRITE_TIMEOUT=30, so a silent server cannot hold a connect or a statement
+// for good. On failure reports through
 // HandleConnectionError ("SQLDriverConnect") and leaves the session empty.
 int Connect(DbSession& session, std::string_view connectionString, std::string_view userName,
             std::string_view password);

@@ -11,6 +11,10 @@
 #                                        kill and restart); prints its socket
 #   test-services.sh server-kill DIR NAME   SIGKILL that server (a crash)
 #   test-services.sh server-stop DIR NAME   stop it cleanly
+#   test-services.sh server-pause DIR NAME  SIGSTOP it (a server that stalls:
+#                                        connections are accepted by the
+#                                        kernel, nothing is answered)
+#   test-services.sh server-resume DIR NAME SIGCONT it
 #   test-services.sh server-remove DIR NAME stop it and remove its data
 #
 # Servers: "main" in the default sql_mode, "nbe" with NO_BACKSLASH_ESCAPES
@@ -190,6 +194,11 @@ ENV
     server_start "$name" "$@"
     ;;
   server-kill) server_signal "${3:?server name}" KILL ;;
+  server-pause|server-resume)
+    name="${3:?server name}"
+    [ -f "$dir/$name/pid" ] || { log "server $name is not running"; exit 1; }
+    if [ "$cmd" = server-pause ]; then kill -STOP "$(cat "$dir/$name/pid")"; else kill -CONT "$(cat "$dir/$name/pid")"; fi
+    ;;
   server-stop) server_signal "${3:?server name}" TERM ;;
   server-remove)
     name="${3:?server name}"

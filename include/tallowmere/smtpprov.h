@@ -7,6 +7,16 @@
  * record gives 0 and touches nothing. Configuration comes from the registry key
  * SOFTWARE\Tallowmere\Tallowmere\Connectors\SMTP\Providers\Configuration.
  *
+ * Time bounds (MariaDB/MySQL): unless the connection string or its DSN sets
+ * them, connections get CONN_TIMEOUT=5 (connect, greeting included) and
+ * READ_TIMEOUT=30, WRITE_TIMEOUT=30 (each wait for the server during a
+ * statement); a statement cut off by them fails as a lost connection. A call
+ * then returns within about 5 + 30 s in per-call connection mode; in shared
+ * mode it may also wait up to 10 s for the connection lock, and the call
+ * whose statement was rejected pauses 20 s and re-connects (5 s, + 2 s after a
+ * failed connect). A command cut off by a bound gives its failure result,
+ * though the server may still carry it out once it answers again.
+ *
  * Enumeration: each table has one position PER THREAD (0 in a new thread), so
  * enumerations in different threads never disturb each other. */
 #ifndef TALLOWMERE_SMTPPROV_H

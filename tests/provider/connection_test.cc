@@ -3,6 +3,12 @@
 #include "provider/connection.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "provider/settings.h"
 
@@ -27,25 +33,53 @@ TEST(ConnectionTest, PasswordIsMaskedInTheOpenLine) {
   for (const Case& c : cases) EXPECT_EQ(MaskPassword(c.in), c.out) << c.in;
 }
 
-TEST(ConnectionTest, MySqlConnectionsAskForFoundRowsAndNoBackslashEscapes) {
+TEST(ConnectionTest, MySqlConnectionsAskForFoundRowsNoBackslashEscapesAndTimeBounds) {
   Settings().Dialect = SqlDialect::kMySql;
   const std::string init =
       "INITSTMT={SET SESSION sql_mode=CONCAT(@@SESSION.sql_mode,',NO_BACKSLASH_ESCAPES')}";
+  const std::string bounds = "CONN_TIMEOUT=5;READ_TIMEOUT=30;WRITE_TIMEOUT=30;";
   struct Case {
     const char* in;
     std::string out;
   } cases[] = {
-      {"DRIVER=MariaDB;SOCKET=/s", "DRIVER=MariaDB;SOCKET=/s;OPTION=2;" + init},
-      {"DRIVER=MariaDB;OPTION=8;SOCKET=/s", "DRIVER=MariaDB;OPTION=10;SOCKET=/s;" + init},
-      {"DRIVER=MariaDB;option=3", "DRIVER=MariaDB;option=3;" + init},
-      {"DRIVER=MariaDB;INITSTMT={SET @a=1};UID=u;", "DRIVER=MariaDB;UID=u;OPTION=2;" + init},
-      {"", "OPTION=2;" + init},
+      {"DRIVER=MariaDB;SOCKET=/s", "DRIVER=MariaDB;SOCKET=/s;OPTION=2;" + bounds + init},
+      {"DRIVER=MariaDB;OPTION=8;SOCKET=/s", "DRIVER=MariaDB;OPTION=10;SOCKET=/s;" + bounds + init},
+      {"DRIVER=MariaDB;option=3", "DRIVER=MariaDB;option=3;" + bounds + init},
+      {"DRIVER=MariaDB;INITSTMT={SET @a=1};UID=u;", "DRIVER=MariaDB;UID=u;OPTION=2;" + bounds + init},
+      {"", "OPTION=2;" + bounds + init},
+      // A bound the connection string sets is kept, whatever its value.
+      {"DRIVER=MariaDB;conn_timeout=2;OPTION=2", "DRIVER=MariaDB;conn_timeout=2;OPTION=2;READ_TIMEOUT=30;WRITE_TIMEOUT=30;" + init},
+      {"DRIVER=MariaDB;READ_TIMEOUT=0;Write_Timeout = 7;OPTION=2",
+       "DRIVER=MariaDB;READ_TIMEOUT=0;Write_Timeout = 7;OPTION=2;CONN_TIMEOUT=5;" + init},
   };
   for (const Case& c : cases) EXPECT_EQ(EffectiveConnectionString(c.in), c.out) << c.in;
   for (SqlDialect other : {SqlDialect::kSqlServer, SqlDialect::kSqlite}) {
     Settings().Dialect = other;
     EXPECT_EQ(EffectiveConnectionString("DSN=x;PWD=y"), "DSN=x;PWD=y");
   }
+}
+
+// A bound that the DSN's odbc.ini entry sets is the DSN's to give.
+TEST(ConnectionTest, TimeBoundsOfTheDsnAreKept) {
+  const std::filesystem::path ini =
+      std::filesystem::temp_directory_path() / ("tallowmere_bounds_" + std::to_string(getpid()) + ".ini");
+  {
+    std::ofstream out(ini);
+    out << "[bounded]\nDriver = MariaDB\nREAD_TIMEOUT = 9\nOPTION = 2\n";
+  }
+  const char* previous = std::getenv("ODBCINI");
+  const std::string saved = previous != nullptr ? previous : "";
+  setenv("ODBCINI", ini.c_str(), 1);
+  Settings().Dialect = SqlDialect::kMySql;
+  EXPECT_EQ(EffectiveConnectionString("DSN=bounded;UID=u"),
+            "DSN=bounded;UID=u;OPTION=2;CONN_TIMEOUT=5;WRITE_TIMEOUT=30;"
+            "INITSTMT={SET SESSION sql_mode=CONCAT(@@SESSION.sql_mode,',NO_BACKSLASH_ESCAPES')}");
+  if (previous != nullptr) {
+    setenv("ODBCINI", saved.c_str(), 1);
+  } else {
+    unsetenv("ODBCINI");
+  }
+  std::filesystem::remove(ini);
 }
 
 TEST(ConnectionTest, LostConnectionErrors) {
