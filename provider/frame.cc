@@ -211,22 +211,33 @@ int32_t ResultOf(FrameExit exit, const ExitResults& results) {
   return results.rejected;
 }
 
-FrameExit RunCommand(std::string_view statementText, const RunOptions& options) {
+namespace {
+
+// The frame up to an executed statement: session, statement, execution.
+// kSuccess leaves both open for the caller; any other exit has released the
+// session (the statement handle goes with its owner).
+FrameExit OpenAndExecute(std::string_view statementText, bool isCommand, const RunOptions& options,
+                         DbSession& session, Statement& statement) {
   const std::string text(statementText);
-  DbSession session;
+  FrameExit exit = FrameExit::kSuccess;
   if (AcquireSession(session) == 0) {
-    ReleaseSession(session);
-    return FrameExit::kNoSession;
+    exit = FrameExit::kNoSession;
+  } else if (AllocateStatement(session, statement) == 0) {
+    exit = FrameExit::kNoStatement;
+  } else if (!ExecuteAndEvaluate(statement, text, isCommand, options)) {
+    exit = FrameExit::kRejected;
   }
+  if (exit != FrameExit::kSuccess) ReleaseSession(session);
+  return exit;
+}
+
+}  // namespace
+
+FrameExit RunCommand(std::string_view statementText, const RunOptions& options) {
+  DbSession session;
   Statement statement;
-  if (AllocateStatement(session, statement) == 0) {
-    ReleaseSession(session);
-    return FrameExit::kNoStatement;
-  }
-  if (!ExecuteAndEvaluate(statement, text, true, options)) {
-    ReleaseSession(session);
-    return FrameExit::kRejected;
-  }
+  const FrameExit exit = OpenAndExecute(statementText, true, options, session, statement);
+  if (exit != FrameExit::kSuccess) return exit;
   statement.Free();
   ReleaseSession(session);
   return FrameExit::kSuccess;
@@ -234,21 +245,10 @@ FrameExit RunCommand(std::string_view statementText, const RunOptions& options) 
 
 FrameExit RunSingleRowRead(std::string_view statementText, const RowTarget& target,
                            const RunOptions& options) {
-  const std::string text(statementText);
   DbSession session;
-  if (AcquireSession(session) == 0) {
-    ReleaseSession(session);
-    return FrameExit::kNoSession;
-  }
   Statement statement;
-  if (AllocateStatement(session, statement) == 0) {
-    ReleaseSession(session);
-    return FrameExit::kNoStatement;
-  }
-  if (!ExecuteAndEvaluate(statement, text, false, options)) {
-    ReleaseSession(session);
-    return FrameExit::kRejected;
-  }
+  const FrameExit exit = OpenAndExecute(statementText, false, options, session, statement);
+  if (exit != FrameExit::kSuccess) return exit;
   // The row lands in a copy of the record, so a fetch that fails half-way
   // leaves the caller's record as it was.
   std::array<char, 4096> small;
