@@ -27,26 +27,13 @@ namespace {
 constexpr int kThreads = 8;
 constexpr int kRounds = 12;
 
-ListRecord NoList() {
-  ListRecord r;
-  std::memset(&r, 0, sizeof r);
-  for (auto* i : {&r.ListType, &r.Status, &r.HeaderAnnotationStatus, &r.FooterAnnotationStatus,
-                  &r.SubscribeMessageFileStatus, &r.UnsubscribeMessageFileStatus, &r.SubjectSuffixStatus,
-                  &r.SubjectPrefixStatus, &r.HelpMessageFileStatus, &r.RemovalMessageFileStatus, &r.ReplyToMode,
-                  &r.MaxMessageSize, &r.PostingMode, &r.SubScriptionMode, &r.AuthenticationMode, &r.DigestMode,
-                  &r.DigestAnnotationMode, &r.DigestAttachmentMode, &r.DigestMessageSeparationMode,
-                  &r.DigestSchedulingStatus, &r.DigestSchedulingMode, &r.DigestSchedulingInterval,
-                  &r.FromAddressMode})
-    *i = -1;
-  return r;
-}
 ListRecord ListNamed(const std::string& name) {
-  auto r = NoList();
+  auto r = NoListCriteria();
   Put(r.ListName, name);
   return r;
 }
 ListRecord NewList(const std::string& name, int seed) {
-  auto r = NoList();
+  auto r = NoListCriteria();
   Put(r.ListName, name);
   Put(r.AccountName, "account" + std::to_string(seed));
   Put(r.Description, "first " + name);
@@ -60,7 +47,7 @@ ListRecord NewList(const std::string& name, int seed) {
 // The edit of the shared row: its texts as they are (an edit writes every
 // text field), every integer -1 (kept) but the caller's own.
 ListRecord SharedValues() {
-  auto r = NoList();
+  auto r = NoListCriteria();
   const auto row = NewList("shared", 0);
   std::memcpy(r.ListName, row.ListName, sizeof r.ListName);
   std::memcpy(r.AccountName, row.AccountName, sizeof r.AccountName);
@@ -114,26 +101,6 @@ SMTPAccessRecord Rule(int32_t mode, const std::string& mask, int32_t status = -1
   return r;
 }
 
-template <typename R>
-struct Family {
-  int32_t (*add)(const R*);
-  int32_t (*get)(R*);
-  int32_t (*edit)(const R*, const R*);
-  int32_t (*remove)(const R*);
-  int32_t (*findFirst)(R*);
-  int32_t (*findNext)(R*);
-};
-template <typename R>
-Family<R> Resolve(const StoreLibrary& lib, const std::string& prefix) {
-  Family<R> f{lib.Get<int32_t (*)(const R*)>((prefix + "Add").c_str()),
-              lib.Get<int32_t (*)(R*)>((prefix + "Get").c_str()),
-              lib.Get<int32_t (*)(const R*, const R*)>((prefix + "Edit").c_str()),
-              lib.Get<int32_t (*)(const R*)>((prefix + "Remove").c_str()),
-              lib.Get<int32_t (*)(R*)>((prefix + "FindFirst").c_str()),
-              lib.Get<int32_t (*)(R*)>((prefix + "FindNext").c_str())};
-  EXPECT_TRUE(f.add && f.get && f.edit && f.remove && f.findFirst && f.findNext) << prefix;
-  return f;
-}
 
 // Collects the first few failures of all threads; gtest's own assertions
 // would report each one, and a broken run makes thousands.
@@ -164,11 +131,11 @@ class StoreConcurrencyTest : public StoreTest {
     auto setLogging = smtp_->Get<int32_t (*)(int32_t, TallowmereLoggingCallback, int32_t, int32_t)>("SetLoggingFunction");
     ASSERT_NE(setLogging, nullptr);
     ASSERT_EQ(setLogging(4, CollectLine, 5, 6), 1);
-    lists_ = Resolve<ListRecord>(*lib_, "List");
-    members_ = Resolve<ListMemberRecord>(*lib_, "ListMember");
-    domains_ = Resolve<SMTPDomainRecord>(*smtp_, "SMTPDomain");
-    access_ = Resolve<SMTPAccessRecord>(*smtp_, "SMTPAccess");
-    blacklist_ = Resolve<SMTPBlacklistRecord>(*smtp_, "SMTPBlacklist");
+    lists_ = ResolveFamily<ListRecord>(*lib_, "List");
+    members_ = ResolveFamily<ListMemberRecord>(*lib_, "ListMember");
+    domains_ = ResolveFamily<SMTPDomainRecord>(*smtp_, "SMTPDomain");
+    access_ = ResolveFamily<SMTPAccessRecord>(*smtp_, "SMTPAccess");
+    blacklist_ = ResolveFamily<SMTPBlacklistRecord>(*smtp_, "SMTPBlacklist");
   }
   void TearDown() override {
     smtp_.reset();
@@ -290,11 +257,11 @@ class StoreConcurrencyTest : public StoreTest {
   }
 
   std::unique_ptr<StoreLibrary> smtp_;
-  Family<ListRecord> lists_{};
-  Family<ListMemberRecord> members_{};
-  Family<SMTPDomainRecord> domains_{};
-  Family<SMTPAccessRecord> access_{};
-  Family<SMTPBlacklistRecord> blacklist_{};
+  FamilyExports<ListRecord> lists_{};
+  FamilyExports<ListMemberRecord> members_{};
+  FamilyExports<SMTPDomainRecord> domains_{};
+  FamilyExports<SMTPAccessRecord> access_{};
+  FamilyExports<SMTPBlacklistRecord> blacklist_{};
 };
 
 TEST_P(StoreConcurrencyTest, EightThreadsLoseNoRowAndNoUpdate) {

@@ -152,16 +152,6 @@ void ExpectSameRecord(const Family& family, const Record& got, const Record& exp
 
 // ---- The exports, typed by record --------------------------------------------
 
-template <typename R>
-struct Exports {
-  int32_t (*add)(const R*);
-  int32_t (*get)(R*);
-  int32_t (*edit)(const R*, const R*);
-  int32_t (*remove)(const R*);
-  int32_t (*findFirst)(R*);
-  int32_t (*findNext)(R*);
-};
-
 // Calls through the family's exports on byte records of the right size.
 struct Calls {
   virtual ~Calls() = default;
@@ -176,14 +166,7 @@ struct Calls {
 template <typename R>
 class TypedCalls : public Calls {
  public:
-  TypedCalls(const StoreLibrary& lib, const std::string& prefix) {
-    auto get = [&](const char* verb, auto& fn) {
-      fn = lib.Get<std::remove_reference_t<decltype(fn)>>((prefix + verb).c_str());
-      EXPECT_NE(fn, nullptr) << prefix << verb;
-    };
-    get("Add", x_.add), get("Get", x_.get), get("Edit", x_.edit), get("Remove", x_.remove);
-    get("FindFirst", x_.findFirst), get("FindNext", x_.findNext);
-  }
+  TypedCalls(const StoreLibrary& lib, const std::string& prefix) : x_(ResolveFamily<R>(lib, prefix)) {}
   int32_t Add(const Record& r) override {
     const R record = In(r);
     return x_.add(&record);
@@ -214,7 +197,7 @@ class TypedCalls : public Calls {
     std::memcpy(r.data(), &copy, sizeof copy);
     return rc;
   }
-  Exports<R> x_{};
+  FamilyExports<R> x_;
 };
 
 // ---- Rows read directly --------------------------------------------------------

@@ -22,23 +22,8 @@ using MemberFn = int32_t (*)(ListMemberRecord*);
 using MemberConstFn = int32_t (*)(const ListMemberRecord*);
 using MemberEditFn = int32_t (*)(const ListMemberRecord*, const ListMemberRecord*);
 
-// A record whose every field is not given.
-ListRecord NoCriteria() {
-  ListRecord r;
-  std::memset(&r, 0, sizeof r);
-  for (auto* i : {&r.ListType, &r.Status, &r.HeaderAnnotationStatus, &r.FooterAnnotationStatus,
-                  &r.SubscribeMessageFileStatus, &r.UnsubscribeMessageFileStatus, &r.SubjectSuffixStatus,
-                  &r.SubjectPrefixStatus, &r.HelpMessageFileStatus, &r.RemovalMessageFileStatus, &r.ReplyToMode,
-                  &r.MaxMessageSize, &r.PostingMode, &r.SubScriptionMode, &r.AuthenticationMode, &r.DigestMode,
-                  &r.DigestAnnotationMode, &r.DigestAttachmentMode, &r.DigestMessageSeparationMode,
-                  &r.DigestSchedulingStatus, &r.DigestSchedulingMode, &r.DigestSchedulingInterval,
-                  &r.FromAddressMode})
-    *i = -1;
-  return r;
-}
-
 ListRecord ByName(const std::string& name) {
-  auto r = NoCriteria();
+  auto r = NoListCriteria();
   Put(r.ListName, name);
   return r;
 }
@@ -181,11 +166,11 @@ TEST_P(ListStoreTest, RoundTripOfEveryField) {
   ExpectSameList(criteria, FullList("other", 9));
 
   // Every match field alone finds the row it belongs to.
-  ListRecord byStatus = NoCriteria();
+  ListRecord byStatus = NoListCriteria();
   byStatus.Status = stored.Status;
   ASSERT_EQ(get(&byStatus), 1);
   EXPECT_EQ(Text(byStatus.ListName), "staff");
-  ListRecord byAddress = NoCriteria();
+  ListRecord byAddress = NoListCriteria();
   Put(byAddress.ListAddress, "other@lists.example.com");
   ASSERT_EQ(get(&byAddress), 1);
   EXPECT_EQ(Text(byAddress.ListName), "other");
@@ -198,7 +183,7 @@ TEST_P(ListStoreTest, NoCriteriaAndTheZeroFilledRecordTrap) {
   const auto second = FullList("second", 2);
   ASSERT_EQ(add(&second), 1);
 
-  ListRecord none = NoCriteria();
+  ListRecord none = NoListCriteria();
   ASSERT_EQ(get(&none), 1);  // whichever row the database yields first
   EXPECT_TRUE(Text(none.ListName) == "first" || Text(none.ListName) == "second");
 
@@ -254,8 +239,8 @@ TEST_P(ListStoreTest, EditAndRemoveOfBothFamilies) {
   // No match field given: every row (without the unique index on the name,
   // which two rows of one name would break).
   DropIndex("LIST", "UX_LIST_Name");
-  ListRecord all = NoCriteria();
-  auto owner = NoCriteria();
+  ListRecord all = NoListCriteria();
+  auto owner = NoListCriteria();
   Put(owner.ListName, "same");
   EXPECT_EQ(edit(&all, &owner), 1);
   EXPECT_EQ(db_->QueryInt("SELECT COUNT(*) FROM LIST WHERE ListName = 'same'"), 2);
@@ -328,10 +313,10 @@ TEST_P(ListStoreTest, EnumerationInAscendingIdWithCriteriaPutBack) {
     if (std::string(name) == "x") list.Status = 77;
     ASSERT_EQ(add(&list), 1);
   }
-  auto criteria = NoCriteria();
+  auto criteria = NoListCriteria();
   criteria.Status = 3;
   EXPECT_EQ(Enumerate(criteria), (std::vector<std::string>{"e1", "e2", "e3"}));
-  EXPECT_EQ(Enumerate(NoCriteria()), (std::vector<std::string>{"e1", "e2", "x", "e3"}));
+  EXPECT_EQ(Enumerate(NoListCriteria()), (std::vector<std::string>{"e1", "e2", "x", "e3"}));
 
   // The call that finds nothing leaves the record holding its criteria.
   auto record = criteria;
@@ -356,17 +341,17 @@ TEST_P(ListStoreTest, EnumerationPositionIsSharedPerTable) {
   for (const char* name : {"s1", "s2", "s3"}) ASSERT_EQ(Add(FullList(name, 1)), 1);
   for (const char* address : {"m1", "m2"}) ASSERT_EQ(MemberAdd(Member(address, "po", "l")), 1);
 
-  auto a = NoCriteria();
+  auto a = NoListCriteria();
   ASSERT_EQ(findFirst(&a), 1);
   EXPECT_EQ(Text(a.ListName), "s1");
-  a = NoCriteria();
+  a = NoListCriteria();
   ASSERT_EQ(findNext(&a), 1);
   EXPECT_EQ(Text(a.ListName), "s2");
   // A FindFirst of a second enumeration restarts the first one too.
-  auto b = NoCriteria();
+  auto b = NoListCriteria();
   ASSERT_EQ(findFirst(&b), 1);
   EXPECT_EQ(Text(b.ListName), "s1");
-  a = NoCriteria();
+  a = NoListCriteria();
   ASSERT_EQ(findNext(&a), 1);
   EXPECT_EQ(Text(a.ListName), "s2");
 
@@ -374,7 +359,7 @@ TEST_P(ListStoreTest, EnumerationPositionIsSharedPerTable) {
   auto m = Member("", "", "");
   ASSERT_EQ(memberFindFirst(&m), 1);
   EXPECT_EQ(Text(m.Address), "m1");
-  a = NoCriteria();
+  a = NoListCriteria();
   ASSERT_EQ(findNext(&a), 1);
   EXPECT_EQ(Text(a.ListName), "s3");
   m = Member("", "", "");
@@ -398,11 +383,11 @@ TEST_P(ListStoreTest, ConcurrentEnumerationsShareOnePositionSafely) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
     threads.emplace_back([&, t] {
-      auto record = NoCriteria();
+      auto record = NoListCriteria();
       int32_t rc = findFirst(&record);
       for (int calls = 0; rc == 1 && calls < kRows * 4; ++calls) {
         seen[t].push_back(Text(record.ListName));
-        record = NoCriteria();
+        record = NoListCriteria();
         rc = findNext(&record);
       }
       EXPECT_EQ(rc, 0) << "enumeration did not end";
@@ -411,7 +396,7 @@ TEST_P(ListStoreTest, ConcurrentEnumerationsShareOnePositionSafely) {
   for (auto& thread : threads) thread.join();
   for (const auto& names : seen)
     for (const auto& name : names) EXPECT_TRUE(stored.count(name)) << name;
-  auto record = NoCriteria();
+  auto record = NoListCriteria();
   EXPECT_EQ(findNext(&record), 0);
 }
 

@@ -74,6 +74,20 @@ std::vector<std::string> EveryByteIn(size_t width) {
   return pieces;
 }
 
+ListRecord NoListCriteria() {
+  ListRecord r;
+  std::memset(&r, 0, sizeof r);
+  for (auto* i : {&r.ListType, &r.Status, &r.HeaderAnnotationStatus, &r.FooterAnnotationStatus,
+                  &r.SubscribeMessageFileStatus, &r.UnsubscribeMessageFileStatus, &r.SubjectSuffixStatus,
+                  &r.SubjectPrefixStatus, &r.HelpMessageFileStatus, &r.RemovalMessageFileStatus, &r.ReplyToMode,
+                  &r.MaxMessageSize, &r.PostingMode, &r.SubScriptionMode, &r.AuthenticationMode, &r.DigestMode,
+                  &r.DigestAnnotationMode, &r.DigestAttachmentMode, &r.DigestMessageSeparationMode,
+                  &r.DigestSchedulingStatus, &r.DigestSchedulingMode, &r.DigestSchedulingInterval,
+                  &r.FromAddressMode})
+    *i = -1;
+  return r;
+}
+
 const std::vector<std::string>& HostileValues() {
   static const std::vector<std::string> values = {
       "O'Brien",

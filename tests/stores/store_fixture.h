@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store_library.h"
+#include "tallowmere/listprov.h"
 #include "tallowmere/logging_callback.h"
 
 namespace tallowmere::testing {
@@ -72,6 +73,32 @@ void Put(char (&field)[N], const std::string& value) {
 template <size_t N>
 std::string Text(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
+}
+
+// A list record with no field given: texts empty, every integer -1.
+ListRecord NoListCriteria();
+
+// The six exports of a record family, found in a loaded library by their
+// name prefix ("List", "SMTPAccess", ...); a missing one fails the test.
+template <typename R>
+struct FamilyExports {
+  int32_t (*add)(const R*) = nullptr;
+  int32_t (*get)(R*) = nullptr;
+  int32_t (*edit)(const R*, const R*) = nullptr;
+  int32_t (*remove)(const R*) = nullptr;
+  int32_t (*findFirst)(R*) = nullptr;
+  int32_t (*findNext)(R*) = nullptr;
+};
+template <typename R>
+FamilyExports<R> ResolveFamily(const StoreLibrary& lib, const std::string& prefix) {
+  FamilyExports<R> f{lib.Get<int32_t (*)(const R*)>((prefix + "Add").c_str()),
+                     lib.Get<int32_t (*)(R*)>((prefix + "Get").c_str()),
+                     lib.Get<int32_t (*)(const R*, const R*)>((prefix + "Edit").c_str()),
+                     lib.Get<int32_t (*)(const R*)>((prefix + "Remove").c_str()),
+                     lib.Get<int32_t (*)(R*)>((prefix + "FindFirst").c_str()),
+                     lib.Get<int32_t (*)(R*)>((prefix + "FindNext").c_str())};
+  EXPECT_TRUE(f.add && f.get && f.edit && f.remove && f.findFirst && f.findNext) << prefix;
+  return f;
 }
 
 // All bytes 1..255 in order, cut into pieces of at most `width - 1`.
