@@ -67,37 +67,12 @@ constexpr SharedColumn kSharedColumns[kThreads] = {
     {"DigestMode", &ListRecord::DigestMode},           {"DigestAnnotationMode", &ListRecord::DigestAnnotationMode},
     {"DigestAttachmentMode", &ListRecord::DigestAttachmentMode}, {"FromAddressMode", &ListRecord::FromAddressMode}};
 
-ListMemberRecord Member(const std::string& address, const std::string& postoffice, const std::string& mailbox) {
-  ListMemberRecord r;
-  std::memset(&r, 0, sizeof r);
-  Put(r.Address, address);
-  Put(r.Postoffice, postoffice);
-  Put(r.Mailbox, mailbox);
-  return r;
-}
 SMTPDomainRecord Domain(const std::string& name, const std::string& account = "") {
   SMTPDomainRecord r;
   std::memset(&r, 0, sizeof r);
   Put(r.DomainName, name);
   Put(r.Account, account);
   r.Status = r.RedirectionStatus = r.RetainMode = r.PollForMessages = r.PollInterval = r.AliasMode = -1;
-  return r;
-}
-SMTPBlacklistRecord Entry(const std::string& target, const std::string& banned, int32_t status = -1) {
-  SMTPBlacklistRecord r;
-  std::memset(&r, 0, sizeof r);
-  Put(r.TargetDomainName, target);
-  Put(r.BannedDomainName, banned);
-  r.Status = status;
-  return r;
-}
-SMTPAccessRecord Rule(int32_t mode, const std::string& mask, int32_t status = -1, const std::string& account = "") {
-  SMTPAccessRecord r;
-  std::memset(&r, 0, sizeof r);
-  r.Mode = mode;
-  Put(r.AddressMask, mask);
-  r.Status = status;
-  Put(r.Account, account);
   return r;
 }
 

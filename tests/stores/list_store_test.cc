@@ -94,15 +94,6 @@ void ExpectSameList(const ListRecord& a, const ListRecord& b) {
 #undef INT_EQ
 }
 
-ListMemberRecord Member(const std::string& address, const std::string& postoffice, const std::string& mailbox) {
-  ListMemberRecord r;
-  std::memset(&r, 0, sizeof r);
-  Put(r.Address, address);
-  Put(r.Postoffice, postoffice);
-  Put(r.Mailbox, mailbox);
-  return r;
-}
-
 class ListStoreTest : public StoreTest {
  protected:
   ListStoreTest() : StoreTest("listprov") {}

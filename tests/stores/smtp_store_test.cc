@@ -60,27 +60,6 @@ SMTPDomainRecord FullDomain(const std::string& name, int seed) {
   Put(r.AliasValue, "alias." + name);
   return r;
 }
-SMTPAccessRecord Rule(int32_t mode, const std::string& mask, int32_t status = -1, const std::string& account = "",
-                      const std::string& right = "") {
-  SMTPAccessRecord r;
-  std::memset(&r, 0, sizeof r);
-  r.Mode = mode;
-  Put(r.AddressMask, mask);
-  r.Status = status;
-  Put(r.Account, account);
-  Put(r.AccessRight, right);
-  return r;
-}
-SMTPBlacklistRecord Entry(const std::string& target, const std::string& banned, int32_t status = -1,
-                          const std::string& account = "") {
-  SMTPBlacklistRecord r;
-  std::memset(&r, 0, sizeof r);
-  Put(r.TargetDomainName, target);
-  Put(r.BannedDomainName, banned);
-  r.Status = status;
-  Put(r.Account, account);
-  return r;
-}
 
 class SmtpStoreTest : public StoreTest {
  protected:

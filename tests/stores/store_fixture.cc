@@ -88,6 +88,38 @@ ListRecord NoListCriteria() {
   return r;
 }
 
+ListMemberRecord Member(const std::string& address, const std::string& postoffice, const std::string& mailbox) {
+  ListMemberRecord r;
+  std::memset(&r, 0, sizeof r);
+  Put(r.Address, address);
+  Put(r.Postoffice, postoffice);
+  Put(r.Mailbox, mailbox);
+  return r;
+}
+
+SMTPAccessRecord Rule(int32_t mode, const std::string& mask, int32_t status, const std::string& account,
+                      const std::string& right) {
+  SMTPAccessRecord r;
+  std::memset(&r, 0, sizeof r);
+  r.Mode = mode;
+  Put(r.AddressMask, mask);
+  r.Status = status;
+  Put(r.Account, account);
+  Put(r.AccessRight, right);
+  return r;
+}
+
+SMTPBlacklistRecord Entry(const std::string& target, const std::string& banned, int32_t status,
+                          const std::string& account) {
+  SMTPBlacklistRecord r;
+  std::memset(&r, 0, sizeof r);
+  Put(r.TargetDomainName, target);
+  Put(r.BannedDomainName, banned);
+  r.Status = status;
+  Put(r.Account, account);
+  return r;
+}
+
 const std::vector<std::string>& HostileValues() {
   static const std::vector<std::string> values = {
       "O'Brien",

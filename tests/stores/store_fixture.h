@@ -15,6 +15,7 @@
 #include "store_library.h"
 #include "tallowmere/listprov.h"
 #include "tallowmere/logging_callback.h"
+#include "tallowmere/smtpprov.h"
 
 namespace tallowmere::testing {
 
@@ -77,6 +78,13 @@ std::string Text(const char (&field)[N]) {
 
 // A list record with no field given: texts empty, every integer -1.
 ListRecord NoListCriteria();
+
+// Records with the given fields set; integers not named are -1 (not given).
+ListMemberRecord Member(const std::string& address, const std::string& postoffice, const std::string& mailbox);
+SMTPAccessRecord Rule(int32_t mode, const std::string& mask, int32_t status = -1, const std::string& account = "",
+                      const std::string& right = "");
+SMTPBlacklistRecord Entry(const std::string& target, const std::string& banned, int32_t status = -1,
+                          const std::string& account = "");
 
 // The six exports of a record family, found in a loaded library by their
 // name prefix ("List", "SMTPAccess", ...); a missing one fails the test.
